@@ -64,7 +64,8 @@ function(qx_embed_resources)
             COMMAND ${CMAKE_COMMAND} -DOUT=${out} "-DSPECS=${spec_arg}"
                     -P ${PROJECT_SOURCE_DIR}/cmake/EmbedResources.cmake
             DEPENDS ${files} ${PROJECT_SOURCE_DIR}/cmake/EmbedResources.cmake
-            COMMENT "Embedding resources")
+            COMMENT "Embedding resources"
+            VERBATIM)
         add_library(qxresources OBJECT ${out})
         target_include_directories(qxresources PRIVATE ${PROJECT_SOURCE_DIR})
     endif()

@@ -6,7 +6,8 @@
 // Values are stored little-endian whatever the machine: assemble them byte by byte.
 bool ChunkBuffer::AppendInt32(int32_t value) {
     uint32_t bits = static_cast<uint32_t>(value);
-    uint8_t bytes[4] = {uint8_t(bits), uint8_t(bits >> 8), uint8_t(bits >> 16), uint8_t(bits >> 24)};
+    uint8_t bytes[4] = {uint8_t(bits), uint8_t(bits >> 8), uint8_t(bits >> 16),
+                        uint8_t(bits >> 24)};
     return AppendBytes(bytes, 4);
 }
 
@@ -14,11 +15,14 @@ bool ChunkBuffer::AppendDouble(double value) {
     uint64_t bits;
     std::memcpy(&bits, &value, 8);
     uint8_t bytes[8];
-    for (int i = 0; i < 8; ++i) bytes[i] = uint8_t(bits >> (8 * i));
+    for (int i = 0; i < 8; ++i)
+        bytes[i] = uint8_t(bits >> (8 * i));
     return AppendBytes(bytes, 8);
 }
 
-bool ChunkBuffer::AppendByte(uint8_t value) { return AppendBytes(&value, 1); }
+bool ChunkBuffer::AppendByte(uint8_t value) {
+    return AppendBytes(&value, 1);
+}
 
 bool ChunkBuffer::AppendBytes(const void* bytes, int size) {
     if (size < 0 || (size > 0 && !bytes)) return false;
@@ -45,7 +49,8 @@ int ChunkBuffer::ReadDouble(int position, double* value) const {
     *value = 0.0;
     if (!Holds(position, 8)) return -1;
     uint64_t bits = 0;
-    for (int i = 0; i < 8; ++i) bits |= uint64_t(bytes_[position + i]) << (8 * i);
+    for (int i = 0; i < 8; ++i)
+        bits |= uint64_t(bytes_[position + i]) << (8 * i);
     std::memcpy(value, &bits, 8);
     return position + 8;
 }

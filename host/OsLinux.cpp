@@ -1,6 +1,6 @@
 // Linux implementation of the operating-system seam.
-#include "host/Os.h"
 #include "host/EmbeddedResources.h"
+#include "host/Os.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -14,12 +14,18 @@ namespace os {
 
 static_assert(sizeof(std::recursive_mutex) <= 64, "lock storage too small");
 
-RecursiveLock::RecursiveLock() { new (storage_) std::recursive_mutex(); }
+RecursiveLock::RecursiveLock() {
+    new (storage_) std::recursive_mutex();
+}
 RecursiveLock::~RecursiveLock() {
     reinterpret_cast<std::recursive_mutex*>(storage_)->~recursive_mutex();
 }
-void RecursiveLock::lock() { reinterpret_cast<std::recursive_mutex*>(storage_)->lock(); }
-void RecursiveLock::unlock() { reinterpret_cast<std::recursive_mutex*>(storage_)->unlock(); }
+void RecursiveLock::lock() {
+    reinterpret_cast<std::recursive_mutex*>(storage_)->lock();
+}
+void RecursiveLock::unlock() {
+    reinterpret_cast<std::recursive_mutex*>(storage_)->unlock();
+}
 
 ResourceData FindModuleResource(const char* type, const char* name) {
     for (unsigned i = 0; i < kEmbeddedResourceCount; ++i) {

@@ -1,8 +1,12 @@
 // Windows implementation of the operating-system seam.
 #include "host/Os.h"
 
-#include <windows.h>
 #include <shlobj.h>
+#include <windows.h>
+
+// windows.h maps ReplaceFile to ReplaceFileA, which would rename os::ReplaceFile below and leave
+// callers, who see only Os.h, with an unresolved symbol.
+#undef ReplaceFile
 
 namespace os {
 
@@ -14,7 +18,9 @@ RecursiveLock::RecursiveLock() {
 RecursiveLock::~RecursiveLock() {
     DeleteCriticalSection(reinterpret_cast<CRITICAL_SECTION*>(storage_));
 }
-void RecursiveLock::lock() { EnterCriticalSection(reinterpret_cast<CRITICAL_SECTION*>(storage_)); }
+void RecursiveLock::lock() {
+    EnterCriticalSection(reinterpret_cast<CRITICAL_SECTION*>(storage_));
+}
 void RecursiveLock::unlock() {
     LeaveCriticalSection(reinterpret_cast<CRITICAL_SECTION*>(storage_));
 }
@@ -48,8 +54,12 @@ static std::string ShellFolder(int folder) {
     return std::string(path);
 }
 
-std::string LocalAppDataFolder() { return ShellFolder(CSIDL_LOCAL_APPDATA); }
-std::string DocumentsFolder() { return ShellFolder(CSIDL_PERSONAL); }
+std::string LocalAppDataFolder() {
+    return ShellFolder(CSIDL_LOCAL_APPDATA);
+}
+std::string DocumentsFolder() {
+    return ShellFolder(CSIDL_PERSONAL);
+}
 
 bool FileExists(const std::string& path) {
     DWORD attributes = GetFileAttributesA(path.c_str());
@@ -71,8 +81,13 @@ bool ReplaceFile(const std::string& from, const std::string& to) {
 }
 
 void* OpenLibrary(const std::string& path, std::string* error) {
-    HMODULE library = LoadLibraryA(path.c_str());
-    if (!library && error) *error = "LoadLibrary failed with error " + std::to_string(GetLastError());
+    // LoadLibrary wants backslashes in a path.
+    std::string windowsPath = path;
+    for (char& c : windowsPath)
+        if (c == '/') c = '\\';
+    HMODULE library = LoadLibraryA(windowsPath.c_str());
+    if (!library && error)
+        *error = "LoadLibrary failed with error " + std::to_string(GetLastError());
     return reinterpret_cast<void*>(library);
 }
 

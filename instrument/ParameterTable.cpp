@@ -15,25 +15,26 @@ const char* const kDwModes[] = {"8000", "6000"};
 const char* const kVcfMgSources[] = {"Breath Controller", "Modulation Wheel"};
 
 template <int N>
-constexpr ParameterSpec Choice(const char* name, double defaultValue, const char* const (&texts)[N],
+constexpr ParameterInfo Choice(const char* name, double defaultValue, const char* const (&texts)[N],
                                int panel) {
     return {name, ParamKind::Enum, 0, N - 1, defaultValue, 1, texts, N, ParamDisplay::Plain, panel};
 }
-constexpr ParameterSpec Number(const char* name, double max, double defaultValue, int panel) {
-    return {name, ParamKind::Double, 0, max, defaultValue, 1, nullptr, 0, ParamDisplay::Plain, panel};
+constexpr ParameterInfo Number(const char* name, double max, double defaultValue, int panel) {
+    return {name, ParamKind::Double,   0,    max, defaultValue, 1, nullptr,
+            0,    ParamDisplay::Plain, panel};
 }
-constexpr ParameterSpec Integer(const char* name, double min, double max, double defaultValue,
+constexpr ParameterInfo Integer(const char* name, double min, double max, double defaultValue,
                                 int panel, ParamDisplay display = ParamDisplay::Plain) {
     return {name, ParamKind::Int, min, max, defaultValue, 1, nullptr, 0, display, panel};
 }
-constexpr ParameterSpec Fine(const char* name, double min, double max, double defaultValue,
+constexpr ParameterInfo Fine(const char* name, double min, double max, double defaultValue,
                              ParamDisplay display) {
     return {name, ParamKind::Double, min, max, defaultValue, 0.01, nullptr, 0, display, -1};
 }
 
 } // namespace
 
-const ParameterSpec kParameterTable[kNumParams] = {
+const ParameterInfo kParameterTable[kNumParams] = {
     Choice("OSC1 Octave", 1, kOctaves, 11),
     Integer("OSC1 Waveform", 1, 16, 1, 12),
     Number("OSC1 Level", 31, 31, 13),

@@ -74,7 +74,7 @@ enum class ParamKind { Enum, Int, Double };
 // How a value is shown when plain numbers or display texts are not enough.
 enum class ParamDisplay { Plain, VoiceCount, Decibels, Cents };
 
-struct ParameterSpec {
+struct ParameterInfo {
     const char* name;
     ParamKind kind;
     double min;
@@ -87,4 +87,4 @@ struct ParameterSpec {
     int panelNumber; // two-digit keypad number, -1 when the keypad cannot reach it
 };
 
-extern const ParameterSpec kParameterTable[kNumParams];
+extern const ParameterInfo kParameterTable[kNumParams];

@@ -1,0 +1,109 @@
+#!/usr/bin/env bash
+# Builds QX-4470 on a Debian machine, installing what is missing first.
+#   ./build.sh demo   build the Linux plug-in and tool, render resources/demo.mid to demo.wav
+#   ./build.sh test   build all three targets and run every test (Windows ones under wine)
+#   ./build.sh build  build all three targets without testing
+#   ./build.sh bench  build the Linux release and run the benchmarks
+set -euo pipefail
+cd "$(dirname "$0")"
+ROOT=$PWD
+JOBS=$(nproc)
+
+BASE_PACKAGES=(cmake ninja-build g++ googletest libbenchmark-dev zlib1g-dev)
+CROSS_PACKAGES=(g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools libz-mingw-w64-dev
+                binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 wine wine64 wine32:i386)
+HOST_PACKAGES=(ardour qtractor amsynth)
+
+log() { printf '== %s\n' "$*"; }
+
+# Installs the Debian packages of the list that are not installed yet.
+need_packages() {
+    local missing=() package
+    for package in "$@"; do
+        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
+            missing+=("$package")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo=sudo
+    if printf '%s\n' "${missing[@]}" | grep -q ':i386$' &&
+        ! dpkg --print-foreign-architectures | grep -qx i386; then
+        $sudo dpkg --add-architecture i386
+    fi
+    log "installing ${missing[*]}"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
+        "${missing[@]}" >/dev/null
+}
+
+# configure_and_build <folder> [toolchain file] [targets...]
+configure_and_build() {
+    local folder=$1 toolchain=${2:-}
+    shift 2 || shift $#
+    local args=(-S "$ROOT" -B "$ROOT/build/$folder" -G Ninja -DCMAKE_BUILD_TYPE=Release)
+    [ -n "$toolchain" ] && args+=(-DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/$toolchain")
+    log "configuring build/$folder"
+    cmake "${args[@]}" >/dev/null
+    log "building build/$folder"
+    if [ $# -gt 0 ]; then
+        cmake --build "$ROOT/build/$folder" -j"$JOBS" --target "$@"
+    else
+        cmake --build "$ROOT/build/$folder" -j"$JOBS"
+    fi
+}
+
+build_all() {
+    configure_and_build linux ""
+    configure_and_build win64 toolchain-mingw-x86_64.cmake
+    configure_and_build win32 toolchain-mingw-i686.cmake
+}
+
+# Wine keeps background processes that would hold ctest's output open: start and warm it
+# first with all output redirected, and stop it at the end.
+start_wine() {
+    export WINEPREFIX="$ROOT/build/wineprefix" WINEDEBUG=-all
+    mkdir -p "$WINEPREFIX"
+    wineserver -p </dev/null >/dev/null 2>&1 || true
+    wine wineboot </dev/null >/dev/null 2>&1 || true
+}
+stop_wine() { wineserver -k >/dev/null 2>&1 || true; }
+
+run_tests() {
+    local folder=$1
+    log "testing build/$folder"
+    (cd "$ROOT/build/$folder" && ctest --output-on-failure -j"$JOBS")
+}
+
+case "${1:-}" in
+demo)
+    need_packages "${BASE_PACKAGES[@]}"
+    configure_and_build linux "" qxplugin qx4470_tool
+    log "rendering resources/demo.mid to demo.wav"
+    "$ROOT/build/linux/qx4470" render "$ROOT/build/linux/qx447064.so" "$ROOT/resources/demo.mid" \
+        -o "$ROOT/demo.wav"
+    log "done: $ROOT/demo.wav"
+    ;;
+test)
+    need_packages "${BASE_PACKAGES[@]}" "${CROSS_PACKAGES[@]}" "${HOST_PACKAGES[@]}"
+    build_all
+    start_wine
+    trap stop_wine EXIT
+    status=0
+    for folder in linux win64 win32; do run_tests "$folder" || status=1; done
+    [ $status -eq 0 ] && log "all tests passed" || log "some tests failed"
+    exit $status
+    ;;
+build)
+    need_packages "${BASE_PACKAGES[@]}" "${CROSS_PACKAGES[@]}"
+    build_all
+    ;;
+bench)
+    need_packages "${BASE_PACKAGES[@]}"
+    configure_and_build linux ""
+    for bench in "$ROOT"/build/linux/bench/*_bench; do [ -x "$bench" ] && "$bench"; done
+    ;;
+*)
+    sed -n '2,7p' "$0" | sed 's/^# \{0,1\}//'
+    exit 2
+    ;;
+esac

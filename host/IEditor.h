@@ -1,0 +1,15 @@
+// What the framework asks of an attached editor. The editor (panel, controls, window) lives in
+// editor/; the framework only tells it about values and opens and closes its window.
+#pragma once
+
+class IEditor {
+public:
+    virtual ~IEditor() = default;
+    virtual int Width() const = 0;
+    virtual int Height() const = 0;
+    // Moves the controls bound to a parameter without notifying back.
+    virtual void SetParameterFromPlug(int index, double value, bool normalized) = 0;
+    // Opens the window inside the host's parent window; false when no window results.
+    virtual bool OpenWindow(void* parent) = 0;
+    virtual void CloseWindow() = 0;
+};

@@ -1,0 +1,65 @@
+#include "instrument/QX4470.h"
+
+#include "host/PluginEntry.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+const PlugIdentity kIdentity = {
+    "QX-4470",                     // effect name
+    "",                            // product string
+    "Marten Hollow Lab",           // vendor
+    VstFourCC('q', 'x', '4', '4'), // unique ID
+    VstFourCC('M', 'a', 'H', 'o'), // maker code
+    0x10106,                       // version 1.1.6
+    kNumParams,
+    64,        // programs
+    "0-1 0-2", // no inputs, one or two outputs
+    0,         // latency
+    true,      // instrument
+    true,      // receives and sends MIDI
+    true,      // keeps its state in chunks
+};
+
+// The engine runs in one-millisecond control ticks; rates below 1 kHz have none.
+constexpr double kLowestSampleRate = 1000.0;
+constexpr double kHighestSampleRate = 1536000.0;
+
+} // namespace
+
+IPlugVST* MakePlug(audioMasterCallback hostCallback) {
+    return new QX4470(hostCallback);
+}
+
+QX4470::QX4470(audioMasterCallback hostCallback) : Synth(kIdentity, hostCallback) {
+    config.ReadConfiguration();
+    InitParameters();
+    NotifyAllParametersChanged();
+    LoadStartupBank();
+    constructing = false;
+}
+
+QX4470::~QX4470() = default;
+
+void QX4470::SetSampleRate(double rate) {
+    // Rates outside what the engine can run are refused; the previous rate stays.
+    if (rate >= kLowestSampleRate && rate <= kHighestSampleRate) Synth::SetSampleRate(rate);
+}
+
+void QX4470::OnReset() {
+    Synth::OnReset();
+}
+
+void QX4470::ProcessMidiMessage(const IMidiMessage& message) {
+    if (config.midiThru) SendMidiMessage(message);
+    midiQueue.Add(message);
+}
+
+void QX4470::ProcessBlock(double**, double** outputs, int frames) {
+    for (int channel = 0; channel < NOutChannels(); ++channel)
+        if (outputs[channel]) std::fill(outputs[channel], outputs[channel] + frames, 0.0);
+    // Without voices there is nothing to play: the messages of the block are done with.
+    midiQueue.Clear();
+}

@@ -1,0 +1,59 @@
+// qx4470: a command-line host for VST 2 instruments. It loads a plug-in from its file exactly as
+// a host does, lists what the plug-in offers, and renders MIDI files through it to WAV files.
+#include "tools/qx4470/Commands.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+struct Command {
+    const char* name;
+    int (*run)(const std::vector<std::string>& args);
+};
+
+// New subcommands are added here, each in a file of its own.
+const Command kCommands[] = {
+    {"info", RunInfo},
+    {"render", RunRender},
+};
+
+const char kUsage[] =
+    "usage:\n"
+    "  qx4470 info PLUGIN\n"
+    "      Lists the plug-in's name, vendor, version, unique ID, inputs and outputs, flags,\n"
+    "      category, every parameter (index, name, display, label, normalised value) and\n"
+    "      every program name.\n"
+    "  qx4470 render PLUGIN SONG.mid -o OUT.wav [options]\n"
+    "      Plays a Standard MIDI File (format 0 or 1) through the plug-in and writes the first\n"
+    "      two outputs as a stereo WAV file (a mono plug-in fills both channels). The file\n"
+    "      ends the release tail after the last MIDI event.\n"
+    "      --rate HZ        sample rate (default 44100)\n"
+    "      --block N        frames per processing block, 1 or more (default 512)\n"
+    "      --double         process in double precision (default: single, --float)\n"
+    "      --format F       s16, s24 (PCM, clipped to [-1, 1]) or f32 (default s16)\n"
+    "      --program N      select program N before playing\n"
+    "      --load FILE      load an FXP program or FXB bank before playing\n"
+    "      --tail SEC       release tail after the last event in seconds (default 2)\n"
+    "  qx4470 help\n"
+    "      Shows this text.\n";
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fputs(kUsage, stderr);
+        return kExitUsage;
+    }
+    const char* name = argv[1];
+    if (std::strcmp(name, "help") == 0 || std::strcmp(name, "--help") == 0 ||
+        std::strcmp(name, "-h") == 0) {
+        std::fputs(kUsage, stdout);
+        return kExitOk;
+    }
+    std::vector<std::string> args(argv + 2, argv + argc);
+    for (const Command& command : kCommands)
+        if (std::strcmp(command.name, name) == 0) return command.run(args);
+    ReportError(std::string("unknown command '") + name + "' (qx4470 help lists the commands)");
+    return kExitUsage;
+}
