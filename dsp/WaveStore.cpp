@@ -27,15 +27,21 @@ int HarmonicsInBand(int band) {
 
 void ComputeWaveTables(const float* amplitudes, float* tables) {
     std::memset(tables, 0, sizeof(float) * kWaveTableCount * kWaveTableSize);
+    std::vector<double> sine(kWaveTableSize);
     std::vector<float> row(kWaveTableSize);
-    for (int set = 0; set < kWaveSets; ++set) {
+    // Harmonic by harmonic, so that each sine is computed once for every band and set that
+    // keeps it; each table still receives its harmonics in ascending order.
+    for (int k = 0; k < kHarmonicCount; ++k) {
+        for (int l = 0; l < kWaveTableSize; ++l)
+            sine[l] = std::sin(kTwoPi * (k + 1) * l / kWaveTableSize);
         for (int band = 0; band < kWaveBands; ++band) {
             const int n = HarmonicsInBand(band);
-            for (int k = 0; k < n; ++k) {
-                // The taper keeps the band's top harmonics from ringing at the wave's edges.
-                const float weight = 1.0f - std::pow(float(k) / float(n), 2.0f);
-                for (int l = 0; l < kWaveTableSize; ++l)
-                    row[l] = float(std::sin(kTwoPi * (k + 1) * l / kWaveTableSize) * weight);
+            if (k >= n) break; // the higher bands keep fewer harmonics
+            // The taper keeps the band's top harmonics from ringing at the wave's edges.
+            const float weight = 1.0f - std::pow(float(k) / float(n), 2.0f);
+            for (int l = 0; l < kWaveTableSize; ++l)
+                row[l] = float(sine[l] * weight);
+            for (int set = 0; set < kWaveSets; ++set) {
                 for (int v = 0; v < kWaveformsPerSet; ++v) {
                     const float a = amplitudes[WaveAmplitudeIndex(set, v, k + 1)];
                     float* table =

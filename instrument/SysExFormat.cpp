@@ -69,6 +69,14 @@ MessageKind Classify(const uint8_t* m, int s, bool dw6000) {
     return MessageKind::Ignored;
 }
 
+int CountProgramDumps(const uint8_t* bytes, int size) {
+    int count = 0;
+    for (int i = 0; bytes && i + kHeaderSize <= size; ++i)
+        if (bytes[i] == kStart && bytes[i + 1] == kManufacturer && bytes[i + 4] == kProgramDump)
+            ++count;
+    return count;
+}
+
 uint8_t DataByte(double raw) {
     long value = std::isfinite(raw) ? std::lround(raw) : 0;
     return static_cast<uint8_t>(std::clamp<long>(value, 0, 127));

@@ -36,6 +36,9 @@ enum class MessageKind { Ignored, ProgramDump, DumpRequest, ParameterChange };
 // messages are ignored.
 MessageKind Classify(const uint8_t* message, int size, bool dw6000);
 
+// How many program dump messages (F0 42 .. .. 40) a file's bytes hold.
+int CountProgramDumps(const uint8_t* bytes, int size);
+
 // A parameter's raw value (value - min) as a 7-bit data byte.
 uint8_t DataByte(double raw);
 

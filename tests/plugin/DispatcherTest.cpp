@@ -170,3 +170,17 @@ TEST(PluginLifecycle, RateAndBlockChangesInAnyOrder) {
         ASSERT_EQ(sample, 0.0f);
     host.Close(effect);
 }
+
+TEST_F(Plugin, OpenAsksTheHostWhoItIs) {
+    TestHost other;
+    other.product = "REAPER";
+    AEffect* fresh = other.Create();
+    ASSERT_NE(fresh, nullptr);
+    other.opcodes.clear();
+    other.Call(fresh, effOpen);
+    EXPECT_EQ(other.Count(audioMasterGetProductString), 1);
+    EXPECT_EQ(other.Count(audioMasterGetVendorVersion), 1);
+    other.Call(fresh, effOpen); // once only
+    EXPECT_EQ(other.Count(audioMasterGetProductString), 1);
+    other.Close(fresh);
+}

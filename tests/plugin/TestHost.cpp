@@ -96,6 +96,7 @@ VstIntPtr VSTCALLBACK TestHost::Callback(AEffect*, VstInt32 opcode, VstInt32 ind
                                          void* ptr, float opt) {
     TestHost* host = activeHost;
     if (!host) return 0;
+    std::lock_guard<std::mutex> lock(host->recordLock_);
     host->opcodes.push_back(opcode);
     switch (opcode) {
     case audioMasterVersion:

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -50,5 +51,6 @@ private:
     static VstIntPtr VSTCALLBACK Callback(AEffect* effect, VstInt32 opcode, VstInt32 index,
                                           VstIntPtr value, void* ptr, float opt);
     void* library_ = nullptr;
+    std::mutex recordLock_; // the plug-in may call from a test's audio thread too
     VstTimeInfo time_;
 };

@@ -11,6 +11,8 @@ constexpr int kExitUsage = 2;   // the command line was wrong
 
 int RunInfo(const std::vector<std::string>& args);
 int RunRender(const std::vector<std::string>& args);
+int RunConvert(const std::vector<std::string>& args);
+int RunPrograms(const std::vector<std::string>& args);
 
 // Helpers shared by the commands.
 // Prints "qx4470: <message>" as one line on stderr.

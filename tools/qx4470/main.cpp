@@ -1,5 +1,6 @@
 // qx4470: a command-line host for VST 2 instruments. It loads a plug-in from its file exactly as
-// a host does, lists what the plug-in offers, and renders MIDI files through it to WAV files.
+// a host does, lists what the plug-in offers, and renders MIDI files through it to WAV files. It
+// also converts the hardware's SysEx files through the instrument's own code.
 #include "tools/qx4470/Commands.h"
 
 #include <cstdio>
@@ -16,6 +17,8 @@ struct Command {
 const Command kCommands[] = {
     {"info", RunInfo},
     {"render", RunRender},
+    {"convert", RunConvert},
+    {"programs", RunPrograms},
 };
 
 const char kUsage[] =
@@ -35,6 +38,13 @@ const char kUsage[] =
     "      --program N      select program N before playing\n"
     "      --load FILE      load an FXP program or FXB bank before playing\n"
     "      --tail SEC       release tail after the last event in seconds (default 2)\n"
+    "  qx4470 convert IN OUT\n"
+    "      Converts between the hardware's SysEx files (.syx: one program, a bank, or a\n"
+    "      stream of messages with write requests; DW-8000 or DW-6000) and QX-4470 program\n"
+    "      (.fxp) and bank (.fxb) files, through the instrument's own code. Programs a file\n"
+    "      does not set come from factory bank A.\n"
+    "  qx4470 programs FILE\n"
+    "      Lists the programs a .syx, .fxp or .fxb file sets, with their main settings.\n"
     "  qx4470 help\n"
     "      Shows this text.\n";
 
