@@ -99,8 +99,8 @@ build)
     ;;
 bench)
     need_packages "${BASE_PACKAGES[@]}"
-    configure_and_build linux ""
-    for bench in "$ROOT"/build/linux/bench/*_bench; do [ -x "$bench" ] && "$bench"; done
+    configure_and_build linux "" qxbench
+    "$ROOT/build/linux/bench/qxbench" --benchmark_min_time=2
     ;;
 *)
     sed -n '2,7p' "$0" | sed 's/^# \{0,1\}//'

@@ -13,8 +13,7 @@ void Envelope::reset(double sampleRate) {
     pos_ = 0;
     inc_ = 0;
     out_ = 0;
-    if (sampleRate > 0)
-        secondsPerSample_ = 1 / sampleRate;
+    if (sampleRate > 0) secondsPerSample_ = 1 / sampleRate;
 }
 
 const double* Envelope::attackTable() const {

@@ -8,6 +8,7 @@
 
 namespace {
 constexpr size_t kPresetNameCapacity = 255;
+constexpr int kPresetStateCapacity = 1024;
 const char kUserPresetName[] = "user preset";
 } // namespace
 
@@ -22,6 +23,9 @@ IPlugBase::IPlugBase(const PlugIdentity& identity)
     vendorName_ = vendorName_.substr(0, 127);
     latency_ = identity.latency;
     ParseChannelIO(identity.channelIO);
+    // Room for any program state, so that storing one (which SysEx may ask for while audio
+    // runs) does not allocate.
+    for (IPresetSlot& preset : presets_) preset.state.Reserve(kPresetStateCapacity);
 }
 
 IPlugBase::~IPlugBase() {

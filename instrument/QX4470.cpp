@@ -1,5 +1,7 @@
 #include "instrument/QX4470.h"
 
+#include "dsp/WaveData.h"
+#include "dsp/WaveStore.h"
 #include "host/PluginEntry.h"
 
 #include <algorithm>
@@ -33,8 +35,18 @@ IPlugVST* MakePlug(audioMasterCallback hostCallback) {
     return new QX4470(hostCallback);
 }
 
+// The waveform tables are built once per process from the spectra stored in the plug-in,
+// before any instance can render.
+static void BuildWaveStore() {
+    if (WaveStore::IsBuilt()) return;
+    os::ResourceData data = os::FindModuleResource("DSTDATA", "WAVEDST");
+    WaveStore::Build(DecodeWaveData(data.data, data.size));
+}
+
 QX4470::QX4470(audioMasterCallback hostCallback) : Synth(kIdentity, hostCallback) {
+    BuildWaveStore();
     config.ReadConfiguration();
+    ResetVoices(GetSampleRate());
     InitParameters();
     NotifyAllParametersChanged();
     LoadStartupBank();
@@ -50,6 +62,14 @@ void QX4470::SetSampleRate(double rate) {
 
 void QX4470::OnReset() {
     Synth::OnReset();
+    InstanceLock lock(Mutex());
+    if (GetSampleRate() != lastSampleRate) ResetVoices(GetSampleRate());
+}
+
+void QX4470::ResetVoices(double sampleRate) {
+    lastSampleRate = sampleRate;
+    for (VoicePath& voice : voices)
+        voice.reset(sampleRate, random);
 }
 
 void QX4470::ProcessMidiMessage(const IMidiMessage& message) {

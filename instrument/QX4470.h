@@ -2,8 +2,12 @@
 // the engine state that the parameters drive.
 #pragma once
 
+#include "dsp/Random.h"
+#include "dsp/VoicePath.h"
 #include "instrument/ParameterTable.h"
 #include "synth/Synth.h"
+
+#include <array>
 
 // Engine amounts set by the global (non-voice) parameters, in the units the engine uses.
 struct GlobalAmounts {
@@ -91,8 +95,18 @@ public:
     GlobalAmounts amounts;
     DelayAmounts delay;
 
+    // The pool of voices; "Voices" makes the first 1 to 64 playable.
+    static constexpr int kVoicePool = 64;
+    std::array<VoicePath, kVoicePool> voices;
+    // Everything in the engine that should merely be unpredictable draws from here; tests seed
+    // it so that renders repeat exactly.
+    Random random;
+    double lastSampleRate = 0;
+
 private:
     void ApplyGlobalParameter(int index, double value, double normalized);
+    // Every voice takes the sample rate (its tables, envelopes and filters start afresh).
+    void ResetVoices(double sampleRate);
     void SetProgramValue(int index, double value);
     bool StoreDump(const ChunkBuffer& file, int dumpStart, int programNumber);
 

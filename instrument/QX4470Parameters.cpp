@@ -2,6 +2,8 @@
 // "Edit Parameter" codes, and what a parameter change does to the engine.
 #include "instrument/QX4470.h"
 
+#include "dsp/VoiceParameters.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -134,6 +136,9 @@ void QX4470::OnParameterChanged(int index) {
         ApplyGlobalParameter(index, b, e);
         break;
     }
+    // The voices take what shapes their sound; they ignore the rest.
+    for (VoicePath& voice : voices)
+        ApplyVoiceParameter(voice, index, b, e);
     editorDirty = true;
 }
 

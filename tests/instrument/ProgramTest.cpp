@@ -244,3 +244,20 @@ TEST(InstrumentTables, KeypadNumbersAndEditParameterCodes) {
     EXPECT_EQ(ProgramNameOf(0), "PROGRAM 1-1");
     EXPECT_EQ(ProgramNameOf(63), "PROGRAM 8-8");
 }
+
+TEST_F(InstrumentTest, VoiceParametersReachEveryVoice) {
+    SetValue(kOsc2Detune, 6);
+    SetValue(kOsc2Waveform, 9);
+    SetValue(kWaveSet, 1);
+    SetValue(kNoiseLevel, 31);
+    SetValue(kEngineMode, 1);
+    for (const VoicePath& voice : Synth().voices) {
+        EXPECT_EQ(voice.osc2.detuneUnits(), 41);
+        EXPECT_EQ(voice.osc2.waveform(), 8);
+        EXPECT_EQ(voice.osc1.waveSet(), 1);
+        EXPECT_DOUBLE_EQ(voice.noiseLevel, 0.8) << "the noise curve follows the mode";
+    }
+    const int units = Synth().voices[0].osc2.detuneUnits();
+    SetValue(kEditParameter, 25);
+    EXPECT_EQ(Synth().voices[63].osc2.detuneUnits(), units) << "index 14 reaches no voice";
+}

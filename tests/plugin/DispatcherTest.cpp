@@ -5,20 +5,7 @@
 #include <cstring>
 #include <gtest/gtest.h>
 
-namespace {
-
-struct Plugin : testing::Test {
-    TestHost host;
-    AEffect* effect = nullptr;
-    void SetUp() override {
-        effect = host.Create();
-        ASSERT_NE(effect, nullptr);
-        host.Call(effect, effOpen);
-    }
-    void TearDown() override { host.Close(effect); }
-};
-
-} // namespace
+using Plugin = OpenPluginTest;
 
 TEST_F(Plugin, EffectRecordDescribesAStereoInstrument) {
     EXPECT_EQ(effect->magic, VstFourCC('V', 's', 't', 'P'));

@@ -7,18 +7,13 @@
 
 namespace {
 
-struct Events : testing::Test {
-    TestHost host;
-    AEffect* effect = nullptr;
+struct Events : OpenPluginTest {
     void SetUp() override {
-        effect = host.Create();
-        ASSERT_NE(effect, nullptr);
-        host.Call(effect, effOpen);
+        OpenPluginTest::SetUp();
         host.Call(effect, effSetSampleRate, 0, 0, nullptr, 44100.0f);
         host.Call(effect, effSetBlockSize, 0, 512);
         host.Call(effect, effMainsChanged, 0, 1);
     }
-    void TearDown() override { host.Close(effect); }
 };
 
 VstMidiEvent Midi(uint8_t status, uint8_t data1, uint8_t data2, int offset = 0) {

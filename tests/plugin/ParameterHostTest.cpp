@@ -8,15 +8,7 @@
 
 namespace {
 
-struct Parameters : testing::Test {
-    TestHost host;
-    AEffect* effect = nullptr;
-    void SetUp() override {
-        effect = host.Create();
-        ASSERT_NE(effect, nullptr);
-        host.Call(effect, effOpen);
-    }
-    void TearDown() override { host.Close(effect); }
+struct Parameters : OpenPluginTest {
 
     void Set(int index, float normalized) { effect->setParameter(effect, index, normalized); }
     float Get(int index) { return effect->getParameter(effect, index); }

@@ -8,15 +8,7 @@
 
 namespace {
 
-struct Programs : testing::Test {
-    TestHost host;
-    AEffect* effect = nullptr;
-    void SetUp() override {
-        effect = host.Create();
-        ASSERT_NE(effect, nullptr);
-        host.Call(effect, effOpen);
-    }
-    void TearDown() override { host.Close(effect); }
+struct Programs : OpenPluginTest {
 
     AEffect* Another() {
         AEffect* other = host.Create();

@@ -4,6 +4,8 @@
 
 #include "host/vst2.h"
 
+#include <gtest/gtest.h>
+
 #include <array>
 #include <cstdint>
 #include <mutex>
@@ -53,4 +55,18 @@ private:
     void* library_ = nullptr;
     std::mutex recordLock_; // the plug-in may call from a test's audio thread too
     VstTimeInfo time_;
+};
+
+// A test with one opened instance of the plug-in.
+class OpenPluginTest : public testing::Test {
+protected:
+    void SetUp() override {
+        effect = host.Create();
+        ASSERT_NE(effect, nullptr);
+        host.Call(effect, effOpen);
+    }
+    void TearDown() override { host.Close(effect); }
+
+    TestHost host;
+    AEffect* effect = nullptr;
 };
