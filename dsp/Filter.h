@@ -30,6 +30,9 @@ public:
     }
 
 protected:
+    // Runs pairs of these filters in lockstep, reading and writing the state directly.
+    friend class VoiceRenderer;
+
     // Clears the state; returns the shared terms of both kinds: cos w and the normaliser n.
     void prepare(double sampleRate, double cutoffHz, double& cosW, double& n);
 

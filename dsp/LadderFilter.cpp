@@ -21,7 +21,6 @@ void LadderFilter::tune(int index) {
     a_ = (w - 2) * h;
     g_ = w * h;
     g4_ = g_ * g_ * g_ * g_;
-    const double spread = 2 * std::fabs(resonance_ - 0.5);
-    gainComp_ = 2 - spread * spread;
+    gainComp_ = GainCompensation(resonance_);
     norm_ = 1 / (1 + g4_ * k_);
 }

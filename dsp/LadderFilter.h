@@ -52,7 +52,16 @@ public:
         return y * gainComp_;
     }
 
+    // The output gain that keeps the level steady as the resonance rises and falls.
+    static double GainCompensation(double resonance) {
+        const double spread = 2 * std::fabs(resonance - 0.5);
+        return 2 - spread * spread;
+    }
+
 private:
+    // Runs pairs of these filters in lockstep, reading and writing the state directly.
+    friend class VoiceRenderer;
+
     // Soft saturation of the feedback: linear near 0, +-5 beyond +-3.
     static double Limit(double q) {
         if (q < -3) return -5;

@@ -54,6 +54,9 @@ public:
     const float* table() const { return table_; }
 
 private:
+    // Runs many oscillators over a stretch of samples, reading and writing the phase directly.
+    friend class VoiceRenderer;
+
     void updatePitchOffset();
 
     double detune_ = 0;

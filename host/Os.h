@@ -46,6 +46,10 @@ bool MakeDirectory(const std::string& path);
 // Moves `from` over `to` in one step, so readers see either the old or the new file.
 bool ReplaceFile(const std::string& from, const std::string& to);
 
+// Where the optional tuning-master library is installed (Windows: LIBMTS.dll in the system
+// folder; Linux: /usr/local/lib/libMTS.so).
+std::string TuningLibraryPath();
+
 // Libraries loaded at run time. OpenLibrary returns null on failure and describes why.
 void* OpenLibrary(const std::string& path, std::string* error);
 void* LibrarySymbol(void* library, const char* name);

@@ -78,6 +78,10 @@ bool ReplaceFile(const std::string& from, const std::string& to) {
     return std::rename(from.c_str(), to.c_str()) == 0;
 }
 
+std::string TuningLibraryPath() {
+    return "/usr/local/lib/libMTS.so";
+}
+
 void* OpenLibrary(const std::string& path, std::string* error) {
     void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!library && error) {

@@ -80,6 +80,13 @@ bool ReplaceFile(const std::string& from, const std::string& to) {
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
+std::string TuningLibraryPath() {
+    char folder[MAX_PATH] = {0};
+    UINT length = GetSystemDirectoryA(folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return std::string();
+    return std::string(folder) + "\\LIBMTS.dll";
+}
+
 void* OpenLibrary(const std::string& path, std::string* error) {
     // LoadLibrary wants backslashes in a path.
     std::string windowsPath = path;

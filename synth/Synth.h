@@ -7,6 +7,9 @@
 #include "synth/Configuration.h"
 #include "synth/HeldNotes.h"
 #include "synth/MidiQueue.h"
+#include "synth/TuningClient.h"
+
+#include <memory>
 
 class Synth : public IPlugVST {
 public:
@@ -38,6 +41,8 @@ public:
 
     Configuration config;
     MidiQueue midiQueue;
+    // The instance's connection to a tuning master (equal temperament without one).
+    std::unique_ptr<TuningClient> mtsClient;
     HeldNotes heldNotes;
     int copyProgramIndex = -1;
     ChunkBuffer copyBuffer;
