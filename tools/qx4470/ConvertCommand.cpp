@@ -35,17 +35,9 @@ int RunConvert(const std::vector<std::string>& args) {
         ReportError(out + ": the name must end in .syx, .fxp or .fxb");
         return kExitUsage;
     }
-    std::unique_ptr<QX4470> synth = NewFileInstrument();
-    if (!synth) {
-        ReportError("cannot make the instrument");
-        return kExitFailure;
-    }
     LoadedPrograms loaded;
-    std::string error;
-    if (!LoadProgramFile(*synth, in, &loaded, &error)) {
-        ReportError(error);
-        return kExitFailure;
-    }
+    std::unique_ptr<QX4470> synth = OpenProgramFile(in, &loaded);
+    if (!synth) return kExitFailure;
     if (loaded.bank && outKind == ProgramFileKind::Program) {
         ReportError(in + " holds a bank: write it to a .fxb or .syx file");
         return kExitFailure;

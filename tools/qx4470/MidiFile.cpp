@@ -71,6 +71,7 @@ public:
 
 private:
     ReadError ReadVariableLength(uint32_t& value);
+    ReadError ReadCounted(uint32_t& length, const uint8_t*& bytes);
     ReadError ReadChannelMessage(uint8_t status);
     ReadError ReadSysEx(uint8_t status);
     ReadError ReadMeta(bool& endOfTrack);
@@ -133,19 +134,28 @@ ReadError TrackReader::ReadChannelMessage(uint8_t status) {
     return ReadError::None;
 }
 
-// F0 <length> <bytes>: a SysEx message whose F0 the file leaves out; when the bytes do not end
-// with F7 the message continues in F7 packets. F7 <length> <bytes> outside such a message is an
-// escape that carries any bytes verbatim.
-ReadError TrackReader::ReadSysEx(uint8_t status) {
-    size_t lengthAt = pos_;
-    uint32_t length = 0;
+// A variable-length count and the bytes it announces; when they are not all there, the reader
+// stays at the count.
+ReadError TrackReader::ReadCounted(uint32_t& length, const uint8_t*& bytes) {
+    const size_t lengthAt = pos_;
     ReadError error = ReadVariableLength(length);
     if (error != ReadError::None) return error;
     if (length > end_ - pos_) {
         pos_ = lengthAt;
         return ReadError::Truncated;
     }
-    const uint8_t* bytes = file_ + pos_;
+    bytes = file_ + pos_;
+    return ReadError::None;
+}
+
+// F0 <length> <bytes>: a SysEx message whose F0 the file leaves out; when the bytes do not end
+// with F7 the message continues in F7 packets. F7 <length> <bytes> outside such a message is an
+// escape that carries any bytes verbatim.
+ReadError TrackReader::ReadSysEx(uint8_t status) {
+    uint32_t length = 0;
+    const uint8_t* bytes = nullptr;
+    ReadError error = ReadCounted(length, bytes);
+    if (error != ReadError::None) return error;
     pos_ += length;
     bool endsMessage = length > 0 && bytes[length - 1] == 0xF7;
     std::vector<uint8_t>& store = song_.sysexBytes;
@@ -187,15 +197,11 @@ ReadError TrackReader::ReadSysEx(uint8_t status) {
 ReadError TrackReader::ReadMeta(bool& endOfTrack) {
     if (pos_ >= end_) return ReadError::Truncated;
     uint8_t type = file_[pos_++];
-    size_t lengthAt = pos_;
+    const size_t lengthAt = pos_;
     uint32_t length = 0;
-    ReadError error = ReadVariableLength(length);
+    const uint8_t* bytes = nullptr;
+    ReadError error = ReadCounted(length, bytes);
     if (error != ReadError::None) return error;
-    if (length > end_ - pos_) {
-        pos_ = lengthAt;
-        return ReadError::Truncated;
-    }
-    const uint8_t* bytes = file_ + pos_;
     if (type == 0x2F) {
         endOfTrack = true;
     } else if (type == 0x51 && length >= 3) {

@@ -2,6 +2,7 @@
 
 #include "host/PluginEntry.h"
 #include "instrument/SysExFormat.h"
+#include "tools/qx4470/Commands.h"
 
 #include "host/FileIO.h"
 
@@ -89,4 +90,14 @@ bool LoadProgramFile(QX4470& synth, const std::string& path, LoadedPrograms* loa
         return false;
     }
     return true;
+}
+
+std::unique_ptr<QX4470> OpenProgramFile(const std::string& path, LoadedPrograms* loaded) {
+    std::unique_ptr<QX4470> synth = NewFileInstrument();
+    std::string error = "cannot make the instrument";
+    if (!synth || !LoadProgramFile(*synth, path, loaded, &error)) {
+        ReportError(error);
+        return nullptr;
+    }
+    return synth;
 }

@@ -28,3 +28,7 @@ struct LoadedPrograms {
 // name says, is broken, or sets no program.
 bool LoadProgramFile(QX4470& synth, const std::string& path, LoadedPrograms* loaded,
                      std::string* error);
+
+// A file instrument holding the programs of a file; null (with the reason reported on stderr)
+// when the file cannot be loaded.
+std::unique_ptr<QX4470> OpenProgramFile(const std::string& path, LoadedPrograms* loaded);

@@ -41,17 +41,9 @@ int RunPrograms(const std::vector<std::string>& args) {
         ReportError("usage: qx4470 programs FILE (.syx, .fxp or .fxb)");
         return kExitUsage;
     }
-    std::unique_ptr<QX4470> synth = NewFileInstrument();
-    if (!synth) {
-        ReportError("cannot make the instrument");
-        return kExitFailure;
-    }
     LoadedPrograms loaded;
-    std::string error;
-    if (!LoadProgramFile(*synth, args[0], &loaded, &error)) {
-        ReportError(error);
-        return kExitFailure;
-    }
+    std::unique_ptr<QX4470> synth = OpenProgramFile(args[0], &loaded);
+    if (!synth) return kExitFailure;
     for (int program : loaded.programs)
         PrintProgram(*synth, program);
     return kExitOk;
