@@ -1,7 +1,9 @@
-// Time per sample of one sounding voice: both oscillators, noise, both envelopes with their
-// smoothers, the ladder filter and the amplifier, with a control tick every millisecond.
+// Time per voice-sample of sounding voices: both oscillators, noise, both envelopes with their
+// smoothers, the ladder filter and the amplifier, with a control tick every millisecond;
+// rendered one sample at a time and by the chunk renderer.
 #include "dsp/VoiceParameters.h"
 #include "dsp/VoicePath.h"
+#include "dsp/VoiceRenderer.h"
 #include "dsp/WaveStore.h"
 #include "host/Os.h"
 #include "instrument/ParameterTable.h"
@@ -37,56 +39,95 @@ void SetUpVoice(VoicePath& voice, Random& random, double fs) {
     SetParameter(voice, kVcaEgSustain, 10);
 }
 
-// Voices rendered as the block renderer does: per sample, every voice in turn, summed. With
-// one voice this is the latency of a single voice's path; with several, the time per
-// voice-sample when the processor overlaps independent voices.
-void VoicesSummed(benchmark::State& state) {
-    const os::ResourceData data = os::FindModuleResource("DSTDATA", "WAVEDST");
-    WaveStore::Build(DecodeWaveData(data.data, data.size));
-    const double fs = 44100;
-    const int count = int(state.range(0));
-    Random random(1);
-    std::vector<VoicePath> voices(count);
-    std::vector<int> notes(count);
-    for (int v = 0; v < count; ++v) {
-        SetUpVoice(voices[v], random, fs);
-        notes[v] = 48 + 5 * v % 24;
-        voices[v].vcfEnv.gate();
-        voices[v].vcaEnv.gate();
+// Busy voices as the instrument drives them: a control tick every millisecond, and a new note
+// every two seconds, which keeps the envelopes cycling through their stages.
+class BusyVoices {
+public:
+    explicit BusyVoices(int count) : voices_(count), notes_(count) {
+        const os::ResourceData data = os::FindModuleResource("DSTDATA", "WAVEDST");
+        WaveStore::Build(DecodeWaveData(data.data, data.size));
+        Random random(1);
+        for (int v = 0; v < count; ++v) {
+            SetUpVoice(voices_[v], random, kSampleRate);
+            notes_[v] = 48 + 5 * v % 24;
+            voices_[v].vcfEnv.gate();
+            voices_[v].vcaEnv.gate();
+            pointers_.push_back(&voices_[v]);
+        }
     }
-    const int tickLength = 44;
-    int tick = 0, ticks = 0;
+
+    static constexpr double kSampleRate = 44100;
+    static constexpr int kTickLength = 44;
+
+    void controlTick() {
+        const bool retrigger = ++ticks_ == 2000;
+        if (retrigger) ticks_ = 0;
+        for (size_t v = 0; v < voices_.size(); ++v) {
+            VoicePath& voice = voices_[v];
+            if (retrigger) {
+                notes_[v] = 36 + (notes_[v] + 7) % 48;
+                voice.vcfEnv.gate();
+                voice.vcaEnv.gate();
+            }
+            voice.refreshNoteTerms(notes_[v], 0.8);
+            voice.followPitch(notes_[v] * 128.0, notes_[v] * 128.0);
+            voice.refreshActive();
+        }
+    }
+    int count() const { return int(voices_.size()); }
+    VoicePath& operator[](int v) { return voices_[v]; }
+    VoicePath* const* pointers() const { return pointers_.data(); }
+
+private:
+    std::vector<VoicePath> voices_;
+    std::vector<int> notes_;
+    std::vector<VoicePath*> pointers_;
+    int ticks_ = 0;
+};
+
+void ReportPerVoiceSample(benchmark::State& state, double voiceSamples) {
+    state.SetItemsProcessed(int64_t(voiceSamples));
+    state.counters["ns_per_voice_sample"] =
+        benchmark::Counter(voiceSamples, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
+// Voices rendered one sample at a time (VoicePath::sample), every voice in turn, summed. With
+// one voice this is the latency of a single voice's path; with several, the time per
+// voice-sample when the processor overlaps independent voices. One iteration is one sample.
+void VoicesSummed(benchmark::State& state) {
+    BusyVoices voices(int(state.range(0)));
+    int tick = 0;
     double sum = 0;
     for (auto _ : state) {
         if (tick == 0) {
-            // A new note every two seconds keeps the envelopes cycling through their stages.
-            const bool retrigger = ++ticks == 2000;
-            if (retrigger) ticks = 0;
-            for (int v = 0; v < count; ++v) {
-                VoicePath& voice = voices[v];
-                if (retrigger) {
-                    notes[v] = 36 + (notes[v] + 7) % 48;
-                    voice.vcfEnv.gate();
-                    voice.vcaEnv.gate();
-                }
-                voice.refreshNoteTerms(notes[v], 0.8);
-                voice.followPitch(notes[v] * 128.0, notes[v] * 128.0);
-                voice.refreshActive();
-            }
-            tick = tickLength;
+            voices.controlTick();
+            tick = BusyVoices::kTickLength;
         }
         --tick;
         double mix = 0;
-        for (int v = 0; v < count; ++v)
+        for (int v = 0; v < voices.count(); ++v)
             mix += voices[v].sample();
         sum += mix;
     }
     benchmark::DoNotOptimize(sum);
-    state.SetItemsProcessed(state.iterations() * count);
-    state.counters["ns_per_voice_sample"] =
-        benchmark::Counter(double(state.iterations()) * count,
-                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    ReportPerVoiceSample(state, double(state.iterations()) * voices.count());
 }
-BENCHMARK(VoicesSummed)->Arg(1)->Arg(2)->Arg(8)->Arg(16);
+BENCHMARK(VoicesSummed)->Arg(1)->Arg(2)->Arg(4)->Arg(8)->Arg(16)->Arg(64);
+
+// The same voices rendered by the chunk renderer, one control tick per call. One iteration is
+// one tick (44 samples).
+void VoicesInChunks(benchmark::State& state) {
+    BusyVoices voices(int(state.range(0)));
+    double mix[BusyVoices::kTickLength] = {};
+    for (auto _ : state) {
+        voices.controlTick();
+        RenderVoices(voices.pointers(), voices.count(), BusyVoices::kTickLength, mix);
+        benchmark::ClobberMemory();
+    }
+    benchmark::DoNotOptimize(mix);
+    ReportPerVoiceSample(state,
+                         double(state.iterations()) * BusyVoices::kTickLength * voices.count());
+}
+BENCHMARK(VoicesInChunks)->Arg(1)->Arg(2)->Arg(4)->Arg(8)->Arg(16)->Arg(64);
 
 } // namespace

@@ -28,6 +28,10 @@ public:
             tick8000();
     }
 
+    // n samples at once, exactly as n calls of tick(), writing each output to out[0],
+    // out[stride], out[2 * stride], ...; the state stays in registers meanwhile.
+    void run(double* out, int stride, int n);
+
     // Settings are 0..1 (panel value / 31). A time setting changed during its own stage
     // changes the running stage's speed at once.
     void setAttack(double p);
@@ -49,17 +53,36 @@ private:
     static double Unit(double p) { return p >= 1 ? 1.0 : (p > 0 ? p : 0.0); }
 
     void tick8000() {
-        if (pos_ < 0) pos_ = 0;
         switch (stage_) {
         case kAttack:
+            tick8000In<kAttack>();
+            break;
+        case kDecay:
+            tick8000In<kDecay>();
+            break;
+        case kSlope:
+            tick8000In<kSlope>();
+            break;
+        case kRelease:
+            tick8000In<kRelease>();
+            break;
+        default:
+            tick8000In<kIdle>();
+            break;
+        }
+    }
+
+    // One sample of the 8000 behaviour in a known stage.
+    template <int Stage> void tick8000In() {
+        if (pos_ < 0) pos_ = 0;
+        if constexpr (Stage == kAttack) {
             if (pos_ < 1) {
                 out_ = pos_;
                 pos_ += inc_;
             } else {
                 startDecay8000();
             }
-            break;
-        case kDecay:
+        } else if constexpr (Stage == kDecay) {
             if (pos_ < 0.5) {
                 out_ = curve_[static_cast<int>(pos_ * 510)] + breakPoint_;
                 pos_ += inc_;
@@ -69,15 +92,13 @@ private:
             } else {
                 startSlope8000();
             }
-            break;
-        case kSlope:
+        } else if constexpr (Stage == kSlope) {
             if (sustain_ > pos_)
                 pos_ += inc_;
             else if (pos_ > sustain_)
                 pos_ -= inc_;
             out_ = pos_;
-            break;
-        case kRelease:
+        } else if constexpr (Stage == kRelease) {
             if (pos_ < 1) {
                 out_ = curve_[static_cast<int>(pos_ * 255)];
                 pos_ += inc_;
@@ -86,46 +107,69 @@ private:
                 pos_ = 0;
                 stage_ = kIdle;
             }
-            break;
-        default:
-            break;
         }
     }
 
     void tick6000() {
         switch (stage_) {
         case kAttack:
+            tick6000In<kAttack>();
+            break;
+        case kDecay:
+            tick6000In<kDecay>();
+            break;
+        case kSlope:
+            tick6000In<kSlope>();
+            break;
+        case kRelease:
+            tick6000In<kRelease>();
+            break;
+        default:
+            tick6000In<kIdle>();
+            break;
+        }
+    }
+
+    // One sample of the 6000 behaviour in a known stage.
+    template <int Stage> void tick6000In() {
+        if constexpr (Stage == kAttack) {
             if (pos_ < 1)
                 pos_ += inc_;
             else
                 startDecay6000();
-            break;
-        case kDecay: {
+        } else if constexpr (Stage == kDecay) {
             const double target = breakPoint_ * 1.05 - 0.05;
             if (pos_ > target)
                 pos_ -= pos_ <= 0.1 ? inc_ * 0.5 : inc_;
             else
                 startSlope6000(target);
-            break;
-        }
-        case kSlope:
+        } else if constexpr (Stage == kSlope) {
             if (pos_ < sustain_)
                 pos_ += inc_;
             else if (pos_ > sustain_)
                 pos_ -= inc_;
-            break;
-        case kRelease:
+        } else if constexpr (Stage == kRelease) {
             if (pos_ > 0) {
                 pos_ -= pos_ <= 0.1 ? inc_ * 0.5 : inc_;
             } else {
                 pos_ = 0;
                 stage_ = kIdle;
             }
-            break;
-        default:
-            break;
         }
         out_ = pos_ > 0 ? pos_ : 0.0;
+    }
+
+    // Ticks from out[i] on while the stage holds (at least once); returns the next i.
+    template <bool Dw6000, int Stage> int runStage(double* out, int stride, int i, int n) {
+        do {
+            if constexpr (Dw6000)
+                tick6000In<Stage>();
+            else
+                tick8000In<Stage>();
+            out[i * stride] = out_;
+            ++i;
+        } while (i < n && stage_ == Stage);
+        return i;
     }
 
     void startDecay8000();

@@ -1,8 +1,9 @@
 // Renders many voices over a stretch of samples at once. One voice's path is a long chain of
 // dependent steps (the ladder's recursion alone takes about a hundred cycles per sample), so
-// asking each voice for one sample at a time leaves the processor waiting. Here each voice runs
-// ahead over the stretch, and the ladder and smoothing filters of two voices share one SSE2
-// register, several pairs in lockstep, so that independent voices overlap.
+// asking each voice for one sample at a time leaves the processor waiting. Here each voice's
+// envelopes and oscillators run ahead over the stretch, and the smoothers and ladders of two
+// voices share SSE2 registers, several pairs taking turns sample by sample so that independent
+// voices overlap.
 //
 // Every voice's arithmetic is the same as VoicePath::sample()'s, operation for operation, so
 // the result is bit-identical to
@@ -13,7 +14,7 @@
 #include "dsp/VoicePath.h"
 
 // Adds `frames` samples of `count` voices to mix[0 .. frames - 1], per sample in voice index
-// order. The voices' control inputs (pitch, active, cutoff terms, gains and levels) must stay
-// as they are for the whole call, as they do between two control ticks or note events. Never
-// allocates; takes a few tens of kilobytes of stack.
+// order. The voices must be distinct, and their control inputs (pitch, active, cutoff terms,
+// gains and levels) stay as they are for the whole call, as they do between two control ticks
+// or note events. Never allocates; takes about 20 kilobytes of stack.
 void RenderVoices(VoicePath* const* voices, int count, int frames, double* mix);

@@ -1,0 +1,309 @@
+// The chunk renderer against voices asked for one sample at a time and summed in voice order:
+// two identical sets of voices get the same changes, one is rendered each way, and every
+// sample, the voices' state and the shared noise generator must agree to the last bit.
+#include "TestSupport.h"
+
+#include "dsp/Noise.h"
+#include "dsp/VoiceParameters.h"
+#include "dsp/VoiceRenderer.h"
+#include "instrument/ParameterTable.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <functional>
+#include <limits>
+#include <vector>
+
+namespace {
+
+uint64_t Bits(double x) {
+    uint64_t bits;
+    std::memcpy(&bits, &x, sizeof bits);
+    return bits;
+}
+
+// The same double to the last bit (so +0 and -0 differ); any NaN matches any NaN.
+bool Same(double a, double b) {
+    return Bits(a) == Bits(b) || (std::isnan(a) && std::isnan(b));
+}
+
+// Two sets of voices built alike: `plain` is rendered by VoicePath::sample, `fast` by
+// RenderVoices.
+class TwinVoices {
+public:
+    TwinVoices(double sampleRate, int count, uint64_t seed) : plain(count), fast(count) {
+        EnsureWaveStore();
+        Random first(seed), second(seed);
+        for (int v = 0; v < count; ++v) {
+            plain[v].reset(sampleRate, first);
+            fast[v].reset(sampleRate, second);
+            fastPointers.push_back(&fast[v]);
+        }
+        for (int v = 0; v < count; ++v)
+            for (int i = 0; i < kNumParams; ++i)
+                set(v, i, kParameterTable[i].defaultValue);
+    }
+
+    int count() const { return int(plain.size()); }
+
+    // Applies the same change to voice v of both sets.
+    void both(int v, const std::function<void(VoicePath&)>& change) {
+        change(plain[v]);
+        change(fast[v]);
+    }
+    void set(int v, int index, double value) {
+        const ParameterInfo& info = kParameterTable[index];
+        const double e = (value - info.min) / (info.max - info.min);
+        both(v, [&](VoicePath& voice) { ApplyVoiceParameter(voice, index, value, e); });
+    }
+    void noteOn(int v) {
+        both(v, [](VoicePath& voice) {
+            voice.vcfEnv.gate();
+            voice.vcaEnv.gate();
+        });
+    }
+    void noteOff(int v) {
+        both(v, [](VoicePath& voice) {
+            voice.vcfEnv.release();
+            voice.vcaEnv.release();
+        });
+    }
+    // A control tick as the voice object gives it.
+    void controlTick(int v, double note, double velocity, double pitch1, double pitch2,
+                     double cutoffMod) {
+        both(v, [&](VoicePath& voice) {
+            voice.refreshNoteTerms(note, velocity);
+            voice.followPitch(pitch1, pitch2);
+            voice.cutoffMod = cutoffMod;
+            voice.refreshActive();
+        });
+    }
+
+    // Renders `frames` samples onto `start` both ways, from the same noise seed. Fails at the
+    // first sample, noise seed or voice state that differs.
+    ::testing::AssertionResult render(const std::vector<double>& start) {
+        const int frames = int(start.size());
+        const int32_t seed = SharedNoise::Seed();
+        std::vector<double> expected(start), actual(start);
+        for (int i = 0; i < frames; ++i)
+            for (VoicePath& voice : plain)
+                expected[i] += voice.sample();
+        const int32_t plainSeed = SharedNoise::Seed();
+        SharedNoise::SetSeed(seed);
+        RenderVoices(fastPointers.data(), count(), frames, actual.data());
+        if (SharedNoise::Seed() != plainSeed)
+            return ::testing::AssertionFailure()
+                   << "noise seed " << SharedNoise::Seed() << " instead of " << plainSeed;
+        output = actual;
+        for (int i = 0; i < frames; ++i)
+            if (!Same(actual[i], expected[i]))
+                return ::testing::AssertionFailure() << "sample " << i << " of " << frames << ": "
+                                                     << actual[i] << " instead of " << expected[i];
+        for (int v = 0; v < count(); ++v)
+            if (!SameState(plain[v], fast[v]))
+                return ::testing::AssertionFailure() << "state of voice " << v << " differs";
+        return ::testing::AssertionSuccess();
+    }
+
+    std::vector<VoicePath> plain, fast;
+    std::vector<double> output; // the fast path's last chunk
+
+private:
+    static bool SameState(const VoicePath& a, const VoicePath& b) {
+        return a.osc1.phase() == b.osc1.phase() && a.osc2.phase() == b.osc2.phase() &&
+               Same(a.vcfEnv.out(), b.vcfEnv.out()) &&
+               Same(a.vcaEnv.position(), b.vcaEnv.position()) &&
+               Same(a.vcaEnv.step(), b.vcaEnv.step()) && a.vcaEnv.stage() == b.vcaEnv.stage() &&
+               a.vcfEnv.stage() == b.vcfEnv.stage();
+    }
+
+    std::vector<VoicePath*> fastPointers;
+};
+
+// A random panel value of a parameter: mostly whole steps, sometimes in between.
+double RandomValue(Random& random, int index) {
+    const ParameterInfo& info = kParameterTable[index];
+    const int steps = int(info.max - info.min);
+    if (random.below(5) == 0) return info.min + (info.max - info.min) * random.below(1001) / 1000;
+    return info.min + random.below(steps + 1);
+}
+
+std::vector<double> RandomMix(Random& random, int frames) {
+    std::vector<double> mix(frames);
+    for (double& x : mix) {
+        const int kind = random.below(8);
+        x = kind == 0 ? 0.0 : (kind == 1 ? -0.0 : (random.below(2001) - 1000) / 300.0);
+    }
+    return mix;
+}
+
+// A control tick for every voice: pitch with a little bend and detune, and a cutoff
+// modulation that now and then runs far outside the tables (and once in a while is NaN).
+void RandomControlTick(TwinVoices& twins, Random& random, std::vector<int>& notes) {
+    for (int v = 0; v < twins.count(); ++v) {
+        const double pitch = notes[v] * 128.0 + random.below(257) - 128;
+        const int extreme = random.below(200);
+        const double cutoffMod = extreme == 0   ? 3e9
+                                 : extreme == 1 ? -3e9
+                                 : extreme == 2 ? std::numeric_limits<double>::quiet_NaN()
+                                                : random.below(20001) - 10000.0;
+        twins.controlTick(v, notes[v], (random.below(127) + 1) / 127.0, pitch,
+                          pitch + random.below(65), cutoffMod);
+    }
+}
+
+} // namespace
+
+TEST(VoiceRenderer, MatchesThePlainPathOverLongRandomSequences) {
+    struct Run {
+        double sampleRate;
+        int voices;
+    } runs[] = {{44100, 64}, {48000, 17}, {96000, 8}, {44100, 3}, {48000, 1}, {96000, 33}};
+    uint64_t seed = 11;
+    for (const Run& run : runs) {
+        SCOPED_TRACE(::testing::Message() << run.sampleRate << " Hz, " << run.voices << " voices");
+        SharedNoise::SetSeed(1);
+        TwinVoices twins(run.sampleRate, run.voices, seed);
+        Random random(seed++);
+        // Each voice its own program: every parameter at random, both engine modes and wave
+        // sets, the resonance now and then full, some voices without noise.
+        std::vector<int> notes(run.voices);
+        for (int v = 0; v < run.voices; ++v) {
+            for (int i = 0; i < kNumParams; ++i)
+                twins.set(v, i, RandomValue(random, i));
+            if (random.below(3) == 0) twins.set(v, kVcfResonance, 31);
+            if (random.below(3) == 0) twins.set(v, kNoiseLevel, 0);
+            // Some voices get an input far hotter than the panel allows, which drives the
+            // ladder's feedback limiter into its flat ends.
+            if (random.below(6) == 0) {
+                const double level = 4 + random.below(9);
+                twins.both(v, [&](VoicePath& voice) { voice.osc1Level = voice.osc2Level = level; });
+            }
+            notes[v] = 24 + random.below(80);
+            // Some voices start before their first control tick (no table fetched yet).
+            if (random.below(8) == 0) {
+                twins.noteOn(v);
+                twins.both(v, [](VoicePath& voice) { voice.refreshActive(); });
+            }
+        }
+        const int chunks = 24000 / run.voices + 200;
+        for (int chunk = 0; chunk < chunks; ++chunk) {
+            // Between chunks: notes start and end, and now and then a parameter moves.
+            for (int v = 0; v < run.voices; ++v) {
+                const int event = random.below(100);
+                if (event < 4) {
+                    notes[v] = 24 + random.below(80);
+                    twins.noteOn(v);
+                } else if (event < 8) {
+                    twins.noteOff(v);
+                } else if (event < 10) {
+                    const int index = random.below(kNumParams);
+                    twins.set(v, index, RandomValue(random, index));
+                }
+            }
+            // Most chunks begin a control tick; the others continue one after a note event,
+            // with the voices' active flags as they were.
+            if (random.below(4) != 0) RandomControlTick(twins, random, notes);
+            const int frames = 1 + random.below(192);
+            ASSERT_TRUE(twins.render(RandomMix(random, frames))) << "chunk " << chunk;
+        }
+    }
+}
+
+TEST(VoiceRenderer, ChunksOfOneSample) {
+    SharedNoise::SetSeed(1);
+    TwinVoices twins(44100, 6, 3);
+    Random random(3);
+    std::vector<int> notes = {40, 47, 52, 59, 64, 71};
+    for (int v = 0; v < 6; ++v) {
+        twins.set(v, kNoiseLevel, v % 2 ? 20 : 0);
+        twins.set(v, kVcfResonance, 31);
+        twins.set(v, kVcfEgIntensity, 31);
+        twins.set(v, kVcfCutoff, 20);
+        if (v != 2) twins.noteOn(v); // one voice stays idle
+    }
+    for (int sample = 0; sample < 3000; ++sample) {
+        if (sample % 44 == 0) RandomControlTick(twins, random, notes);
+        ASSERT_TRUE(twins.render({0.25})) << "sample " << sample;
+    }
+    EXPECT_TRUE(twins.fast[0].active);
+    EXPECT_FALSE(twins.fast[2].active);
+}
+
+TEST(VoiceRenderer, IdleVoicesOnlyRunTheirOscillatorsOn) {
+    SharedNoise::SetSeed(1);
+    TwinVoices twins(48000, 5, 8);
+    Random random(8);
+    std::vector<int> notes = {30, 50, 70, 90, 110};
+    for (int v = 0; v < 5; ++v)
+        twins.set(v, kNoiseLevel, 31);
+    RandomControlTick(twins, random, notes);
+    const uint32_t phase = twins.fast[3].osc2.phase();
+    const uint32_t step = twins.fast[3].osc2.increment();
+    const int32_t seed = SharedNoise::Seed();
+    // A mix at -0 comes back as +0, as adding each idle voice's 0 makes it.
+    ASSERT_TRUE(twins.render({-0.0, 1.5, -2.0, 0.0, -0.0, 3.25, 0.0}));
+    EXPECT_EQ(SharedNoise::Seed(), seed); // idle voices draw no noise
+    // 7 samples of a millisecond's step each (48 samples at 48 kHz), modulo one cycle.
+    EXPECT_EQ(twins.fast[3].osc2.phase(), (phase + 7 * 48 * uint64_t(step)) % (1u << 27));
+    ASSERT_TRUE(twins.render(std::vector<double>(192, 0.5)));
+}
+
+TEST(VoiceRenderer, VoiceEndingItsReleaseInsideAChunkStaysActiveUntilTheNextTick) {
+    SharedNoise::SetSeed(1);
+    TwinVoices twins(44100, 3, 5);
+    Random random(5);
+    std::vector<int> notes = {48, 55, 60};
+    for (int v = 0; v < 3; ++v) {
+        twins.set(v, kVcaEgRelease, 0); // the release lasts a few hundred samples at most
+        twins.set(v, kNoiseLevel, 12);
+        twins.noteOn(v);
+    }
+    RandomControlTick(twins, random, notes);
+    ASSERT_TRUE(twins.render(std::vector<double>(150, 0.0)));
+    twins.noteOff(1);
+    int chunks = 0;
+    while (twins.fast[1].vcaEnv.stage() != Envelope::kIdle && chunks < 20) {
+        ASSERT_TRUE(twins.render(std::vector<double>(192, 0.0)));
+        ++chunks;
+    }
+    ASSERT_LT(chunks, 20);
+    // The envelope ended inside the last chunk, but the voice renders on until a tick.
+    EXPECT_TRUE(twins.fast[1].active);
+    ASSERT_TRUE(twins.render(std::vector<double>(100, 0.0)));
+    RandomControlTick(twins, random, notes);
+    EXPECT_FALSE(twins.fast[1].active);
+    EXPECT_TRUE(twins.fast[0].active);
+    ASSERT_TRUE(twins.render(std::vector<double>(100, 0.0)));
+}
+
+TEST(VoiceRenderer, NaNInTheFiltersIsClearedAsThePlainPathClearsIt) {
+    SharedNoise::SetSeed(1);
+    TwinVoices twins(44100, 4, 9);
+    Random random(9);
+    std::vector<int> notes = {45, 52, 57, 64};
+    for (int v = 0; v < 4; ++v) {
+        twins.set(v, kVcfResonance, 31);
+        twins.noteOn(v);
+    }
+    RandomControlTick(twins, random, notes);
+    ASSERT_TRUE(twins.render(std::vector<double>(100, 0.0)));
+    // Infinite levels on two different waveforms give an infinite filter input, and a NaN one
+    // (infinity - infinity) where their signs differ; NaN gets into the ladder's states, and
+    // each sample the plain path clears them again.
+    twins.set(1, kOsc2Waveform, 9);
+    twins.both(1, [](VoicePath& voice) { voice.osc1Level = voice.osc2Level = HUGE_VAL; });
+    ASSERT_TRUE(twins.render(std::vector<double>(60, 0.0)));
+    int nans = 0;
+    for (double x : twins.output)
+        nans += std::isnan(x);
+    EXPECT_GT(nans, 0);
+    twins.both(1, [](VoicePath& voice) { voice.osc1Level = voice.osc2Level = 0.5; });
+    for (int chunk = 0; chunk < 10; ++chunk)
+        ASSERT_TRUE(twins.render(std::vector<double>(44, 0.0))) << "chunk " << chunk;
+    for (double x : twins.output)
+        EXPECT_TRUE(std::isfinite(x));
+}
