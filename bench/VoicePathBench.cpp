@@ -1,6 +1,6 @@
 // Time per voice-sample of sounding voices: both oscillators, noise, both envelopes with their
 // smoothers, the ladder filter and the amplifier, with a control tick every millisecond;
-// rendered one sample at a time and by the chunk renderer.
+// rendered one sample at a time and by each path of the chunk renderer.
 #include "dsp/VoiceParameters.h"
 #include "dsp/VoicePath.h"
 #include "dsp/VoiceRenderer.h"
@@ -91,6 +91,12 @@ void ReportPerVoiceSample(benchmark::State& state, double voiceSamples) {
         benchmark::Counter(voiceSamples, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
+// The numbers of sounding voices each benchmark runs with.
+void VoiceCounts(benchmark::internal::Benchmark* benchmark) {
+    for (int voices : {1, 2, 3, 4, 8, 16, 64})
+        benchmark->Arg(voices);
+}
+
 // Voices rendered one sample at a time (VoicePath::sample), every voice in turn, summed. With
 // one voice this is the latency of a single voice's path; with several, the time per
 // voice-sample when the processor overlaps independent voices. One iteration is one sample.
@@ -112,22 +118,28 @@ void VoicesSummed(benchmark::State& state) {
     benchmark::DoNotOptimize(sum);
     ReportPerVoiceSample(state, double(state.iterations()) * voices.count());
 }
-BENCHMARK(VoicesSummed)->Arg(1)->Arg(2)->Arg(4)->Arg(8)->Arg(16)->Arg(64);
+BENCHMARK(VoicesSummed)->Apply(VoiceCounts);
 
-// The same voices rendered by the chunk renderer, one control tick per call. One iteration is
-// one tick (44 samples).
-void VoicesInChunks(benchmark::State& state) {
+// The same voices rendered by the chunk renderer, one control tick per call, by a given path.
+// One iteration is one tick (44 samples).
+void VoicesInChunks(benchmark::State& state, VoiceRendererPath path) {
+    if (!VoiceRendererPathAvailable(path)) {
+        state.SkipWithError("this path is not available on this build or processor");
+        return;
+    }
     BusyVoices voices(int(state.range(0)));
     double mix[BusyVoices::kTickLength] = {};
     for (auto _ : state) {
         voices.controlTick();
-        RenderVoices(voices.pointers(), voices.count(), BusyVoices::kTickLength, mix);
+        RenderVoices(voices.pointers(), voices.count(), BusyVoices::kTickLength, mix, path);
         benchmark::ClobberMemory();
     }
     benchmark::DoNotOptimize(mix);
     ReportPerVoiceSample(state,
                          double(state.iterations()) * BusyVoices::kTickLength * voices.count());
 }
-BENCHMARK(VoicesInChunks)->Arg(1)->Arg(2)->Arg(4)->Arg(8)->Arg(16)->Arg(64);
+BENCHMARK_CAPTURE(VoicesInChunks, plain, VoiceRendererPath::kPlain)->Apply(VoiceCounts);
+BENCHMARK_CAPTURE(VoicesInChunks, sse2, VoiceRendererPath::kSse2)->Apply(VoiceCounts);
+BENCHMARK_CAPTURE(VoicesInChunks, avx, VoiceRendererPath::kAvx)->Apply(VoiceCounts);
 
 } // namespace

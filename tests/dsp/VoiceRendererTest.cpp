@@ -1,6 +1,7 @@
 // The chunk renderer against voices asked for one sample at a time and summed in voice order:
 // two identical sets of voices get the same changes, one is rendered each way, and every
-// sample, the voices' state and the shared noise generator must agree to the last bit.
+// sample, the voices' state and the shared noise generator must agree to the last bit. Every
+// test runs once per path of the renderer that this build and processor can take.
 #include "TestSupport.h"
 
 #include "dsp/Noise.h"
@@ -10,11 +11,18 @@
 
 #include <gtest/gtest.h>
 
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#include <cpuid.h>
+#endif
+
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <limits>
+#include <ostream>
+#include <string>
 #include <vector>
 
 namespace {
@@ -31,10 +39,11 @@ bool Same(double a, double b) {
 }
 
 // Two sets of voices built alike: `plain` is rendered by VoicePath::sample, `fast` by
-// RenderVoices.
+// RenderVoices along `path`.
 class TwinVoices {
 public:
-    TwinVoices(double sampleRate, int count, uint64_t seed) : plain(count), fast(count) {
+    TwinVoices(VoiceRendererPath path, double sampleRate, int count, uint64_t seed)
+        : plain(count), fast(count), path_(path) {
         EnsureWaveStore();
         Random first(seed), second(seed);
         for (int v = 0; v < count; ++v) {
@@ -93,7 +102,7 @@ public:
                 expected[i] += voice.sample();
         const int32_t plainSeed = SharedNoise::Seed();
         SharedNoise::SetSeed(seed);
-        RenderVoices(fastPointers.data(), count(), frames, actual.data());
+        RenderVoices(fastPointers.data(), count(), frames, actual.data(), path_);
         if (SharedNoise::Seed() != plainSeed)
             return ::testing::AssertionFailure()
                    << "noise seed " << SharedNoise::Seed() << " instead of " << plainSeed;
@@ -121,6 +130,7 @@ private:
     }
 
     std::vector<VoicePath*> fastPointers;
+    VoiceRendererPath path_;
 };
 
 // A random panel value of a parameter: mostly whole steps, sometimes in between.
@@ -155,9 +165,69 @@ void RandomControlTick(TwinVoices& twins, Random& random, std::vector<int>& note
     }
 }
 
+// Whether the processor has AVX and the system saves its registers, asked of the processor
+// itself rather than through the renderer's own check.
+bool ProcessorHasAvx() {
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+    unsigned eax, ebx, ecx, edx;
+    if (!__get_cpuid(1, &eax, &ebx, &ecx, &edx)) return false;
+    if (!(ecx & bit_AVX) || !(ecx & bit_OSXSAVE)) return false;
+    unsigned low, high;
+    __asm__ volatile("xgetbv" : "=a"(low), "=d"(high) : "c"(0));
+    return (low & 6) == 6; // the SSE and AVX register states
+#else
+    return false;
+#endif
+}
+
+const char* Name(VoiceRendererPath path) {
+    switch (path) {
+    case VoiceRendererPath::kPlain:
+        return "Plain";
+    case VoiceRendererPath::kSse2:
+        return "Sse2";
+    case VoiceRendererPath::kAvx:
+        return "Avx";
+    }
+    return "Unknown";
+}
+
+std::string PathName(const ::testing::TestParamInfo<VoiceRendererPath>& info) {
+    return Name(info.param);
+}
+
+class VoiceRendererByPath : public ::testing::TestWithParam<VoiceRendererPath> {
+protected:
+    void SetUp() override {
+        if (!VoiceRendererPathAvailable(GetParam()))
+            GTEST_SKIP() << "this path is not available on this build or processor";
+    }
+};
+
 } // namespace
 
-TEST(VoiceRenderer, MatchesThePlainPathOverLongRandomSequences) {
+// How failure messages name a path.
+void PrintTo(VoiceRendererPath path, std::ostream* out) {
+    *out << Name(path);
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, VoiceRendererByPath,
+                         ::testing::Values(VoiceRendererPath::kPlain, VoiceRendererPath::kSse2,
+                                           VoiceRendererPath::kAvx),
+                         PathName);
+
+TEST(VoiceRendererPaths, TheWidestPathTheProcessorCanRunIsTaken) {
+    EXPECT_TRUE(VoiceRendererPathAvailable(VoiceRendererPath::kPlain));
+#if defined(__SSE2__) && (defined(__x86_64__) || defined(__i386__))
+    EXPECT_TRUE(VoiceRendererPathAvailable(VoiceRendererPath::kSse2));
+    EXPECT_EQ(VoiceRendererPathAvailable(VoiceRendererPath::kAvx), ProcessorHasAvx());
+    EXPECT_EQ(BestVoiceRendererPath(),
+              ProcessorHasAvx() ? VoiceRendererPath::kAvx : VoiceRendererPath::kSse2);
+#endif
+    if (!ProcessorHasAvx()) std::printf("note: no AVX here; the AVX path's tests are skipped\n");
+}
+
+TEST_P(VoiceRendererByPath, MatchesThePlainPathOverLongRandomSequences) {
     struct Run {
         double sampleRate;
         int voices;
@@ -166,7 +236,7 @@ TEST(VoiceRenderer, MatchesThePlainPathOverLongRandomSequences) {
     for (const Run& run : runs) {
         SCOPED_TRACE(::testing::Message() << run.sampleRate << " Hz, " << run.voices << " voices");
         SharedNoise::SetSeed(1);
-        TwinVoices twins(run.sampleRate, run.voices, seed);
+        TwinVoices twins(GetParam(), run.sampleRate, run.voices, seed);
         Random random(seed++);
         // Each voice its own program: every parameter at random, both engine modes and wave
         // sets, the resonance now and then full, some voices without noise.
@@ -213,9 +283,9 @@ TEST(VoiceRenderer, MatchesThePlainPathOverLongRandomSequences) {
     }
 }
 
-TEST(VoiceRenderer, ChunksOfOneSample) {
+TEST_P(VoiceRendererByPath, ChunksOfOneSample) {
     SharedNoise::SetSeed(1);
-    TwinVoices twins(44100, 6, 3);
+    TwinVoices twins(GetParam(), 44100, 6, 3);
     Random random(3);
     std::vector<int> notes = {40, 47, 52, 59, 64, 71};
     for (int v = 0; v < 6; ++v) {
@@ -233,9 +303,9 @@ TEST(VoiceRenderer, ChunksOfOneSample) {
     EXPECT_FALSE(twins.fast[2].active);
 }
 
-TEST(VoiceRenderer, IdleVoicesOnlyRunTheirOscillatorsOn) {
+TEST_P(VoiceRendererByPath, IdleVoicesOnlyRunTheirOscillatorsOn) {
     SharedNoise::SetSeed(1);
-    TwinVoices twins(48000, 5, 8);
+    TwinVoices twins(GetParam(), 48000, 5, 8);
     Random random(8);
     std::vector<int> notes = {30, 50, 70, 90, 110};
     for (int v = 0; v < 5; ++v)
@@ -252,9 +322,30 @@ TEST(VoiceRenderer, IdleVoicesOnlyRunTheirOscillatorsOn) {
     ASSERT_TRUE(twins.render(std::vector<double>(192, 0.5)));
 }
 
-TEST(VoiceRenderer, VoiceEndingItsReleaseInsideAChunkStaysActiveUntilTheNextTick) {
+// Voices at gain 0 give +0 or -0. Summed onto a mix of -0, the sign of a zero sum then depends
+// on every voice, the idle ones included: their 0 turns -0 into +0.
+TEST_P(VoiceRendererByPath, IdleVoicesAmongSoundingOnesStillAddTheirZero) {
     SharedNoise::SetSeed(1);
-    TwinVoices twins(44100, 3, 5);
+    TwinVoices twins(GetParam(), 44100, 7, 6);
+    Random random(6);
+    std::vector<int> notes = {40, 44, 47, 52, 56, 59, 64};
+    for (int v = 0; v < 7; v += 2)
+        twins.noteOn(v);
+    RandomControlTick(twins, random, notes);
+    for (int v = 0; v < 7; ++v)
+        twins.both(v, [](VoicePath& voice) { voice.vcaGain = 0; });
+    ASSERT_TRUE(twins.render(std::vector<double>(128, -0.0)));
+    int negative = 0;
+    for (double x : twins.output) {
+        EXPECT_EQ(x, 0.0);
+        negative += std::signbit(x);
+    }
+    EXPECT_EQ(negative, 0);
+}
+
+TEST_P(VoiceRendererByPath, VoiceEndingItsReleaseInsideAChunkStaysActiveUntilTheNextTick) {
+    SharedNoise::SetSeed(1);
+    TwinVoices twins(GetParam(), 44100, 3, 5);
     Random random(5);
     std::vector<int> notes = {48, 55, 60};
     for (int v = 0; v < 3; ++v) {
@@ -280,30 +371,57 @@ TEST(VoiceRenderer, VoiceEndingItsReleaseInsideAChunkStaysActiveUntilTheNextTick
     ASSERT_TRUE(twins.render(std::vector<double>(100, 0.0)));
 }
 
-TEST(VoiceRenderer, NaNInTheFiltersIsClearedAsThePlainPathClearsIt) {
+TEST_P(VoiceRendererByPath, NaNInTheFiltersIsClearedAsThePlainPathClearsIt) {
     SharedNoise::SetSeed(1);
-    TwinVoices twins(44100, 4, 9);
+    TwinVoices twins(GetParam(), 44100, 5, 9);
     Random random(9);
-    std::vector<int> notes = {45, 52, 57, 64};
-    for (int v = 0; v < 4; ++v) {
+    std::vector<int> notes = {45, 52, 57, 64, 69};
+    for (int v = 0; v < 5; ++v) {
         twins.set(v, kVcfResonance, 31);
         twins.noteOn(v);
     }
     RandomControlTick(twins, random, notes);
     ASSERT_TRUE(twins.render(std::vector<double>(100, 0.0)));
-    // Infinite levels on two different waveforms give an infinite filter input, and a NaN one
-    // (infinity - infinity) where their signs differ; NaN gets into the ladder's states, and
-    // each sample the plain path clears them again.
-    twins.set(1, kOsc2Waveform, 9);
-    twins.both(1, [](VoicePath& voice) { voice.osc1Level = voice.osc2Level = HUGE_VAL; });
-    ASSERT_TRUE(twins.render(std::vector<double>(60, 0.0)));
-    int nans = 0;
-    for (double x : twins.output)
-        nans += std::isnan(x);
-    EXPECT_GT(nans, 0);
-    twins.both(1, [](VoicePath& voice) { voice.osc1Level = voice.osc2Level = 0.5; });
-    for (int chunk = 0; chunk < 10; ++chunk)
-        ASSERT_TRUE(twins.render(std::vector<double>(44, 0.0))) << "chunk " << chunk;
-    for (double x : twins.output)
-        EXPECT_TRUE(std::isfinite(x));
+    // Each voice in turn, so that every lane of a pack gets one: infinite levels on two
+    // different waveforms give an infinite filter input, and a NaN one (infinity - infinity)
+    // where their signs differ; NaN gets into the ladder's states, and each sample the plain
+    // path clears them again.
+    for (int poisoned = 0; poisoned < 5; ++poisoned) {
+        SCOPED_TRACE(::testing::Message() << "voice " << poisoned);
+        const int waveform = int(twins.plain[poisoned].osc2.waveform());
+        twins.set(poisoned, kOsc2Waveform, 9);
+        twins.both(poisoned,
+                   [](VoicePath& voice) { voice.osc1Level = voice.osc2Level = HUGE_VAL; });
+        ASSERT_TRUE(twins.render(std::vector<double>(60, 0.0)));
+        int nans = 0;
+        for (double x : twins.output)
+            nans += std::isnan(x);
+        EXPECT_GT(nans, 0);
+        twins.set(poisoned, kOsc2Waveform, waveform + 1);
+        twins.both(poisoned, [](VoicePath& voice) { voice.osc1Level = voice.osc2Level = 0.5; });
+        for (int chunk = 0; chunk < 4; ++chunk)
+            ASSERT_TRUE(twins.render(std::vector<double>(44, 0.0))) << "chunk " << chunk;
+        for (double x : twins.output)
+            EXPECT_TRUE(std::isfinite(x));
+    }
+}
+
+// The packed paths leave each ladder tuned to its own last cutoff. A voice rendered plainly
+// afterwards (alone now) at the cutoff another lane had must be tuned afresh, not take the
+// coefficients it holds for its old cutoff.
+TEST_P(VoiceRendererByPath, ALadderKeepsItsOwnTuningAfterAPackedChunk) {
+    SharedNoise::SetSeed(1);
+    TwinVoices twins(GetParam(), 48000, 4, 12);
+    for (int v = 0; v < 4; ++v) {
+        twins.set(v, kVcfEgIntensity, 0);
+        twins.set(v, kVcfResonance, 20);
+        twins.set(v, kVcfCutoff, v == 0 ? 10 : 40);
+        twins.noteOn(v);
+        twins.controlTick(v, 60, 1, 60 * 128, 60 * 128, 0);
+    }
+    ASSERT_TRUE(twins.render(std::vector<double>(48, 0.0)));
+    for (int v : {0, 2, 3})
+        twins.both(v, [](VoicePath& voice) { voice.active = false; });
+    twins.set(1, kVcfCutoff, 10);
+    ASSERT_TRUE(twins.render(std::vector<double>(48, 0.0)));
 }

@@ -1,0 +1,68 @@
+// The chunk renderer's parts shared by its source files. The driver (VoiceRenderer.cpp) puts the
+// active voices into packs of lanes and runs their envelopes and oscillators ahead; the filter
+// stage of each pack width is compiled for its own instruction set (VoiceRendererSse2.cpp,
+// VoiceRendererAvx.cpp) from the lane-generic code in VoiceRendererKernel.h.
+#pragma once
+
+#include "dsp/VoicePath.h"
+
+#include <cstdint>
+
+// The packed paths need x86 vector registers: SSE2 in the build's baseline, AVX compiled per
+// function and taken only where the processor has it. Other builds render plainly.
+#if defined(__GNUC__) && defined(__SSE2__) && (defined(__x86_64__) || defined(__i386__))
+#define QX_VOICE_RENDERER_LANES 1
+#endif
+
+// A friend of Oscillator, LadderFilter and Filter, whose state it reads and writes directly.
+class VoiceRenderer {
+public:
+    static constexpr int kBlock = 64; // samples per pass; one control tick at up to 64 kHz
+
+    // One voice in a lane. Spare lanes of the last pack hold a silent stand-in that is not
+    // active.
+    struct Lane {
+        VoicePath* voice;
+        uint32_t noise; // the noise value of its first sample (when it is noisy)
+    };
+
+    // One pass of a pack of Width voices, one lane per voice, sample by sample. The first three
+    // are filled before the filters run and stay as they are for a guarded second try.
+    template <int Width> struct alignas(8 * Width) PackBlock {
+        double vcfEnv[kBlock][Width], vcaEnv[kBlock][Width];
+        double input[kBlock][Width]; // oscillators and noise
+        double out[kBlock][Width];
+    };
+
+    // What RenderVoices does, with Width voices per pack; the matching FilterPacks must be able
+    // to run on this processor.
+    template <int Width>
+    static void Render(VoicePath* const* voices, int count, int frames, double* mix);
+
+    // The filter stage of a group of packs: for each of n samples the envelope smoothers, the
+    // cutoff, the ladder and the amplifier of every pack in turn, so that the packs' long
+    // chains of steps overlap. Works on the voices of lanes[0 .. Width * packs - 1] and leaves
+    // their filters as n calls of VoicePath::sample() would. Each is compiled for its own
+    // instruction set from the lane-generic Kernel (VoiceRendererKernel.h).
+    static void FilterPacks(const Lane* lanes, int packs, int n, PackBlock<2>* blocks); // SSE2
+    static void FilterPacks(const Lane* lanes, int packs, int n, PackBlock<4>* blocks); // AVX
+
+    template <class Lanes> struct Kernel;
+
+    // Packs whose filters run in lockstep, eight voices either way: enough independent chains
+    // to keep the processor busy, few enough that their state stays close (more measured no
+    // faster).
+    static constexpr int MaxPacks(int width) { return width == 2 ? 4 : 2; }
+
+private:
+    template <int Width>
+    static void RenderBlock(VoicePath* const* voices, int count, int n, double* mix,
+                            uint32_t noiseSeed, uint32_t noiseStep, int activeCount,
+                            VoicePath& standIn);
+    template <int Width>
+    static void RenderGroup(const Lane* lanes, int packs, int n, uint32_t noiseStep,
+                            PackBlock<Width>* blocks);
+    template <int Width>
+    static void MixOscillators(const Lane& lane, int n, uint32_t noiseStep, PackBlock<Width>& block,
+                               int j);
+};

@@ -1,0 +1,37 @@
+// The chunk renderer's filter stage with two voices per SSE2 register, the baseline of every x86
+// build.
+#include "dsp/VoiceRendererInternal.h"
+
+#if defined(QX_VOICE_RENDERER_LANES)
+
+#include <emmintrin.h>
+
+namespace {
+
+struct Sse2Lanes {
+    using V = __m128d;
+    static constexpr int kWidth = 2;
+
+    static V Load(const double* p) { return _mm_load_pd(p); }
+    static void Store(double* p, V v) { _mm_store_pd(p, v); }
+    static V Set(double x) { return _mm_set1_pd(x); }
+    static V Join(const double* x) { return _mm_set_pd(x[1], x[0]); }
+    static V Min(V a, V b) { return _mm_min_pd(a, b); }
+    static V Max(V a, V b) { return _mm_max_pd(a, b); }
+    static V IsNaN(V v) { return _mm_cmpunord_pd(v, v); }
+    static V AndNot(V mask, V v) { return _mm_andnot_pd(mask, v); }
+    static V Or(V a, V b) { return _mm_or_pd(a, b); }
+    static bool Any(V mask) { return _mm_movemask_pd(mask) != 0; }
+    static __m128i Truncate(V v) { return _mm_cvttpd_epi32(v); }
+    static V ToDouble(__m128i i) { return _mm_cvtepi32_pd(i); }
+};
+
+} // namespace
+
+#include "dsp/VoiceRendererKernel.h"
+
+void VoiceRenderer::FilterPacks(const Lane* lanes, int packs, int n, PackBlock<2>* blocks) {
+    Kernel<Sse2Lanes>::Filter(lanes, packs, n, blocks);
+}
+
+#endif
