@@ -1,12 +1,12 @@
-# Writes OUT, a C++ file holding each resource of SPECS ("type|name|file" joined by '#') as a
+# Writes OUT, a C++ file holding each resource of RESOURCES ("type|name|file" joined by '#') as a
 # byte array, plus the table that the Linux resource lookup searches.
-string(REPLACE "#" ";" specs "${SPECS}")
+string(REPLACE "#" ";" entries "${RESOURCES}")
 set(body "// Generated at build time from the files in resources/. Do not edit.\n")
 string(APPEND body "#include \"host/EmbeddedResources.h\"\n\n")
 set(table "")
 set(n 0)
-foreach(spec IN LISTS specs)
-    string(REPLACE "|" ";" parts "${spec}")
+foreach(entry IN LISTS entries)
+    string(REPLACE "|" ";" parts "${entry}")
     list(GET parts 0 type)
     list(GET parts 1 name)
     list(GET parts 2 file)

@@ -32,7 +32,7 @@ function(qx_embed_resources)
     list(LENGTH ARG_ENTRIES count)
     set(files "")
     set(rc "${QX_VERSION_RESOURCE}")
-    set(specs "")
+    set(resource_list "")
     set(indices "")
     if(count GREATER 0)
         math(EXPR last "${count} - 1")
@@ -48,7 +48,7 @@ function(qx_embed_resources)
         list(GET ARG_ENTRIES ${k} file)
         list(APPEND files ${file})
         string(APPEND rc "${name} ${type} \"${file}\"\n")
-        list(APPEND specs "${type}|${name}|${file}")
+        list(APPEND resource_list "${type}|${name}|${file}")
     endforeach()
     if(WIN32)
         set(out ${CMAKE_CURRENT_BINARY_DIR}/qx4470.rc)
@@ -58,10 +58,10 @@ function(qx_embed_resources)
         add_library(qxresources OBJECT ${out})
     else()
         set(out ${CMAKE_CURRENT_BINARY_DIR}/EmbeddedResourceData.cpp)
-        string(REPLACE ";" "#" spec_arg "${specs}")
+        string(REPLACE ";" "#" resource_arg "${resource_list}")
         add_custom_command(
             OUTPUT ${out}
-            COMMAND ${CMAKE_COMMAND} -DOUT=${out} "-DSPECS=${spec_arg}"
+            COMMAND ${CMAKE_COMMAND} -DOUT=${out} "-DRESOURCES=${resource_arg}"
                     -P ${PROJECT_SOURCE_DIR}/cmake/EmbedResources.cmake
             DEPENDS ${files} ${PROJECT_SOURCE_DIR}/cmake/EmbedResources.cmake
             COMMENT "Embedding resources"
