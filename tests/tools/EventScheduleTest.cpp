@@ -3,22 +3,13 @@
 #include "tools/qx4470/EventSchedule.h"
 
 #include "SmfBuilder.h"
+#include "SongReading.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
 using namespace testmidi;
-
-namespace {
-
-midi::Song ReadOk(const Bytes& bytes) {
-    midi::ReadResult result = midi::ReadSong(bytes.data(), bytes.size());
-    EXPECT_TRUE(result.ok()) << midi::DescribeFailure(result);
-    return result.song;
-}
-
-} // namespace
 
 TEST(EventSchedule, EventsGoToTheirBlockWithOffsets) {
     // 100 ticks per quarter at 120 bpm: one tick is 5 ms, 5 frames at 1000 Hz.

@@ -3,20 +3,11 @@
 #include "tools/qx4470/TempoMap.h"
 
 #include "SmfBuilder.h"
+#include "SongReading.h"
 
 #include <gtest/gtest.h>
 
 using namespace testmidi;
-
-namespace {
-
-midi::Song ReadOk(const Bytes& bytes) {
-    midi::ReadResult result = midi::ReadSong(bytes.data(), bytes.size());
-    EXPECT_TRUE(result.ok()) << midi::DescribeFailure(result);
-    return result.song;
-}
-
-} // namespace
 
 TEST(TempoMap, DefaultTempoIs120) {
     Track track;
