@@ -50,6 +50,9 @@ public:
     bool dw6000() const { return dw6000_; }
 
 private:
+    // Runs several envelopes side by side, reading and writing the state directly.
+    friend class VoiceRenderer;
+
     static double Unit(double p) { return p >= 1 ? 1.0 : (p > 0 ? p : 0.0); }
 
     void tick8000() {

@@ -198,7 +198,7 @@ void VoiceRenderer::RenderBlock(VoicePath* const* voices, int count, int n, doub
 template <int Width>
 void VoiceRenderer::RenderGroup(const Lane* lanes, int packs, int n, uint32_t noiseStep,
                                 PackBlock<Width>* blocks) {
-    // First what does not depend on the filters: both envelopes and the filter input.
+    // First the filter inputs, which depend on nothing else.
     for (int l = 0; l < Width * packs; ++l) {
         VoicePath& voice = *lanes[l].voice;
         PackBlock<Width>& block = blocks[l / Width];
@@ -206,14 +206,12 @@ void VoiceRenderer::RenderGroup(const Lane* lanes, int packs, int n, uint32_t no
         if (!voice.active) {
             // The stand-in of a spare lane: silent, whatever its filters do with it.
             for (int i = 0; i < n; ++i)
-                block.vcfEnv[i][j] = block.vcaEnv[i][j] = block.input[i][j] = 0;
+                block.input[i][j] = 0;
             continue;
         }
-        voice.vcfEnv.run(&block.vcfEnv[0][j], Width, n);
-        voice.vcaEnv.run(&block.vcaEnv[0][j], Width, n);
         MixOscillators<Width>(lanes[l], n, noiseStep, block, j);
     }
-    FilterPacks(lanes, packs, n, blocks);
+    RenderPacks(lanes, packs, n, blocks);
 }
 
 // The oscillator and noise mix that is a voice's filter input. A plain loop per voice: vector

@@ -1,4 +1,4 @@
-// The chunk renderer's filter stage with four voices per AVX register. Only the code between the
+// The chunk renderer's voices, four per AVX register. Only the code between the
 // target pragmas may use AVX, and the driver calls it only where the processor has AVX. The
 // headers come first so that their inline functions stay baseline code: a copy compiled for AVX
 // could otherwise be the one the linker keeps for every caller.
@@ -27,7 +27,15 @@ struct AvxLanes {
     static V Min(V a, V b) { return _mm256_min_pd(a, b); }
     static V Max(V a, V b) { return _mm256_max_pd(a, b); }
     static V IsNaN(V v) { return _mm256_cmp_pd(v, v, _CMP_UNORD_Q); }
+    static V Less(V a, V b) { return _mm256_cmp_pd(a, b, _CMP_LT_OQ); }
+    static V LessEqual(V a, V b) { return _mm256_cmp_pd(a, b, _CMP_LE_OQ); }
+    static V Equal(V a, V b) { return _mm256_cmp_pd(a, b, _CMP_EQ_OQ); }
+    static V And(V mask, V v) { return _mm256_and_pd(mask, v); }
     static V AndNot(V mask, V v) { return _mm256_andnot_pd(mask, v); }
+    // Not blendv: the compiler turns that into a branch per lane where it can see the mask.
+    static V Blend(V mask, V a, V b) {
+        return _mm256_or_pd(_mm256_and_pd(mask, a), _mm256_andnot_pd(mask, b));
+    }
     static V Or(V a, V b) { return _mm256_or_pd(a, b); }
     static bool Any(V mask) { return _mm256_movemask_pd(mask) != 0; }
     static __m128i Truncate(V v) { return _mm256_cvttpd_epi32(v); }
@@ -40,9 +48,9 @@ struct AvxLanes {
 
 namespace {
 
-void FilterAvx(const VoiceRenderer::Lane* lanes, int packs, int n,
+void RenderAvx(const VoiceRenderer::Lane* lanes, int packs, int n,
                VoiceRenderer::PackBlock<4>* blocks) {
-    VoiceRenderer::Kernel<AvxLanes>::Filter(lanes, packs, n, blocks);
+    VoiceRenderer::Kernel<AvxLanes>::Render(lanes, packs, n, blocks);
     // The SSE code that runs next would otherwise wait on the upper halves of the registers,
     // and the compiler does not clear them on every way out of the kernel.
     _mm256_zeroupper();
@@ -52,8 +60,8 @@ void FilterAvx(const VoiceRenderer::Lane* lanes, int packs, int n,
 
 #pragma GCC pop_options
 
-void VoiceRenderer::FilterPacks(const Lane* lanes, int packs, int n, PackBlock<4>* blocks) {
-    FilterAvx(lanes, packs, n, blocks);
+void VoiceRenderer::RenderPacks(const Lane* lanes, int packs, int n, PackBlock<4>* blocks) {
+    RenderAvx(lanes, packs, n, blocks);
 }
 
 #endif

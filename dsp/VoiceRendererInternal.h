@@ -14,7 +14,8 @@
 #define QX_VOICE_RENDERER_LANES 1
 #endif
 
-// A friend of Oscillator, LadderFilter and Filter, whose state it reads and writes directly.
+// A friend of Oscillator, LadderFilter, Filter and Envelope, whose state it reads and writes
+// directly.
 class VoiceRenderer {
 public:
     static constexpr int kBlock = 64; // samples per pass; one control tick at up to 64 kHz
@@ -34,20 +35,23 @@ public:
         double out[kBlock][Width];
     };
 
-    // What RenderVoices does, with Width voices per pack; the matching FilterPacks must be able
+    // What RenderVoices does, with Width voices per pack; the matching RenderPacks must be able
     // to run on this processor.
     template <int Width>
     static void Render(VoicePath* const* voices, int count, int frames, double* mix);
 
-    // The filter stage of a group of packs: for each of n samples the envelope smoothers, the
-    // cutoff, the ladder and the amplifier of every pack in turn, so that the packs' long
-    // chains of steps overlap. Works on the voices of lanes[0 .. Width * packs - 1] and leaves
-    // their filters as n calls of VoicePath::sample() would. Each is compiled for its own
-    // instruction set from the lane-generic Kernel (VoiceRendererKernel.h).
-    static void FilterPacks(const Lane* lanes, int packs, int n, PackBlock<2>* blocks); // SSE2
-    static void FilterPacks(const Lane* lanes, int packs, int n, PackBlock<4>* blocks); // AVX
+    // The voices of a group of packs over n samples, their filter inputs in the blocks: the
+    // envelopes over the n samples, then for each sample the envelope smoothers, the cutoff, the
+    // ladder and the amplifier of every pack in turn, so that the packs' long chains of steps
+    // overlap. Works on the voices of lanes[0 .. Width * packs - 1] and leaves their envelopes
+    // and filters as n calls of VoicePath::sample() would; the outputs go to the blocks. Each is
+    // compiled for its own instruction set from the lane-generic Kernel
+    // (VoiceRendererKernel.h).
+    static void RenderPacks(const Lane* lanes, int packs, int n, PackBlock<2>* blocks); // SSE2
+    static void RenderPacks(const Lane* lanes, int packs, int n, PackBlock<4>* blocks); // AVX
 
     template <class Lanes> struct Kernel;
+    template <class Lanes> struct EnvelopeLanes;
 
     // Packs whose filters run in lockstep, eight voices either way: enough independent chains
     // to keep the processor busy, few enough that their state stays close (more measured no

@@ -1,8 +1,9 @@
-// The chunk renderer's filter stage for any number of lanes: the envelope smoothers, the cutoff
-// index, the ladder's tuning and recursion, and the amplifier, of kWidth voices at once. Written
-// once over a lane type that wraps one vector register, and included by the source file of each
-// lane type inside that instruction set's target region, so each gets its own copy (the lane types
-// have internal linkage, and so have these instantiations).
+// The chunk renderer's voices for any number of lanes: the envelopes (VoiceRendererEnvelopes.h),
+// then the envelope smoothers, the cutoff index, the ladder's tuning and recursion, and the
+// amplifier, of kWidth voices at once. Written once over a lane type that wraps one vector
+// register, and included by the source file of each lane type inside that instruction set's target
+// region, so each gets its own copy (the lane types have internal linkage, and so have these
+// instantiations).
 //
 // The arithmetic uses the compiler's vector operators (+, -, *, / per lane), in exactly the
 // order of the scalar code it mirrors: per-lane IEEE operations give the scalar results to the
@@ -20,6 +21,7 @@
 //                          (the others 0); ToDouble back from the low lanes
 #pragma once
 
+#include "dsp/VoiceRendererEnvelopes.h"
 #include "dsp/VoiceRendererInternal.h"
 
 #include <emmintrin.h>
@@ -82,8 +84,10 @@ template <class L> struct VoiceRenderer::Kernel {
         }
     };
 
-    // FilterPacks for this lane type: unguarded first, which nearly always succeeds.
-    static void Filter(const Lane* lanes, int packs, int n, Block* blocks) {
+    // RenderPacks for this lane type: the envelopes, then the filters, unguarded first, which
+    // nearly always succeeds.
+    static void Render(const Lane* lanes, int packs, int n, Block* blocks) {
+        Envelopes(lanes, packs, n, blocks);
         if (!Group<false>(lanes, packs, n, blocks)) Group<true>(lanes, packs, n, blocks);
     }
 
@@ -112,6 +116,15 @@ template <class L> struct VoiceRenderer::Kernel {
             StoreLadders(ladders[p], lanes + kWidth * p);
         }
         return true;
+    }
+
+    // Both envelopes of every voice over n samples, into the blocks.
+    static void Envelopes(const Lane* lanes, int packs, int n, Block* blocks) {
+        EnvelopeLanes<L> envelopes;
+        envelopes.load(lanes, packs, n, blocks);
+        for (int i = 0; i < n; ++i)
+            envelopes.step(i);
+        envelopes.save();
     }
 
     // One sample of a pack: the envelope smoothers, the cutoff index, the ladder's coefficients

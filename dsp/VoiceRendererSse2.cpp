@@ -1,5 +1,4 @@
-// The chunk renderer's filter stage with two voices per SSE2 register, the baseline of every x86
-// build.
+// The chunk renderer's voices, two per SSE2 register, the baseline of every x86 build.
 #include "dsp/VoiceRendererInternal.h"
 
 #if defined(QX_VOICE_RENDERER_LANES)
@@ -19,7 +18,14 @@ struct Sse2Lanes {
     static V Min(V a, V b) { return _mm_min_pd(a, b); }
     static V Max(V a, V b) { return _mm_max_pd(a, b); }
     static V IsNaN(V v) { return _mm_cmpunord_pd(v, v); }
+    static V Less(V a, V b) { return _mm_cmplt_pd(a, b); }
+    static V LessEqual(V a, V b) { return _mm_cmple_pd(a, b); }
+    static V Equal(V a, V b) { return _mm_cmpeq_pd(a, b); }
+    static V And(V mask, V v) { return _mm_and_pd(mask, v); }
     static V AndNot(V mask, V v) { return _mm_andnot_pd(mask, v); }
+    static V Blend(V mask, V a, V b) {
+        return _mm_or_pd(_mm_and_pd(mask, a), _mm_andnot_pd(mask, b));
+    }
     static V Or(V a, V b) { return _mm_or_pd(a, b); }
     static bool Any(V mask) { return _mm_movemask_pd(mask) != 0; }
     static __m128i Truncate(V v) { return _mm_cvttpd_epi32(v); }
@@ -30,8 +36,8 @@ struct Sse2Lanes {
 
 #include "dsp/VoiceRendererKernel.h"
 
-void VoiceRenderer::FilterPacks(const Lane* lanes, int packs, int n, PackBlock<2>* blocks) {
-    Kernel<Sse2Lanes>::Filter(lanes, packs, n, blocks);
+void VoiceRenderer::RenderPacks(const Lane* lanes, int packs, int n, PackBlock<2>* blocks) {
+    Kernel<Sse2Lanes>::Render(lanes, packs, n, blocks);
 }
 
 #endif

@@ -123,10 +123,11 @@ public:
 private:
     static bool SameState(const VoicePath& a, const VoicePath& b) {
         return a.osc1.phase() == b.osc1.phase() && a.osc2.phase() == b.osc2.phase() &&
-               Same(a.vcfEnv.out(), b.vcfEnv.out()) &&
-               Same(a.vcaEnv.position(), b.vcaEnv.position()) &&
-               Same(a.vcaEnv.step(), b.vcaEnv.step()) && a.vcaEnv.stage() == b.vcaEnv.stage() &&
-               a.vcfEnv.stage() == b.vcfEnv.stage();
+               SameState(a.vcfEnv, b.vcfEnv) && SameState(a.vcaEnv, b.vcaEnv);
+    }
+    static bool SameState(const Envelope& a, const Envelope& b) {
+        return Same(a.out(), b.out()) && Same(a.position(), b.position()) &&
+               Same(a.step(), b.step()) && a.stage() == b.stage();
     }
 
     std::vector<VoicePath*> fastPointers;
@@ -341,6 +342,46 @@ TEST_P(VoiceRendererByPath, IdleVoicesAmongSoundingOnesStillAddTheirZero) {
         negative += std::signbit(x);
     }
     EXPECT_EQ(negative, 0);
+}
+
+// Short envelope times, so that every stage begins and ends inside chunks, in lanes that share
+// one behaviour; now and then a voice switches behaviour, so that both kinds share a pack.
+TEST_P(VoiceRendererByPath, EnvelopesChangeStageInsideChunksInEitherBehaviour) {
+    const int kEnvelopeSettings[] = {
+        kVcfEgAttack, kVcfEgDecay, kVcfEgBreakPoint, kVcfEgSlope, kVcfEgSustain, kVcfEgRelease,
+        kVcaEgAttack, kVcaEgDecay, kVcaEgBreakPoint, kVcaEgSlope, kVcaEgSustain, kVcaEgRelease};
+    for (int mode = 0; mode < 2; ++mode) {
+        SCOPED_TRACE(mode ? "6000" : "8000");
+        SharedNoise::SetSeed(1);
+        TwinVoices twins(GetParam(), 48000, 11, 40 + mode);
+        Random random(40 + mode);
+        std::vector<int> notes(11);
+        for (int v = 0; v < 11; ++v) {
+            twins.set(v, kEngineMode, mode);
+            twins.set(v, kAssignMode, random.below(4) == 0 ? 3 : 0); // "Unison 2": single trigger
+            twins.set(v, kVcfEgIntensity, 31);
+            for (int index : kEnvelopeSettings) {
+                const bool level = index == kVcfEgBreakPoint || index == kVcfEgSustain ||
+                                   index == kVcaEgBreakPoint || index == kVcaEgSustain;
+                twins.set(v, index, level ? random.below(32) : random.below(5));
+            }
+            notes[v] = 30 + random.below(60);
+        }
+        for (int chunk = 0; chunk < 1500; ++chunk) {
+            for (int v = 0; v < 11; ++v) {
+                const int event = random.below(100);
+                if (event < 6)
+                    twins.noteOn(v);
+                else if (event < 11)
+                    twins.noteOff(v);
+                else if (event == 11)
+                    twins.set(v, kEngineMode, random.below(2));
+            }
+            if (random.below(3) != 0) RandomControlTick(twins, random, notes);
+            ASSERT_TRUE(twins.render(RandomMix(random, 1 + random.below(192))))
+                << "chunk " << chunk;
+        }
+    }
 }
 
 TEST_P(VoiceRendererByPath, VoiceEndingItsReleaseInsideAChunkStaysActiveUntilTheNextTick) {
