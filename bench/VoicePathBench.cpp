@@ -141,5 +141,6 @@ void VoicesInChunks(benchmark::State& state, VoiceRendererPath path) {
 BENCHMARK_CAPTURE(VoicesInChunks, plain, VoiceRendererPath::kPlain)->Apply(VoiceCounts);
 BENCHMARK_CAPTURE(VoicesInChunks, sse2, VoiceRendererPath::kSse2)->Apply(VoiceCounts);
 BENCHMARK_CAPTURE(VoicesInChunks, avx, VoiceRendererPath::kAvx)->Apply(VoiceCounts);
+BENCHMARK_CAPTURE(VoicesInChunks, avx512, VoiceRendererPath::kAvx512)->Apply(VoiceCounts);
 
 } // namespace

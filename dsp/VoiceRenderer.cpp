@@ -20,6 +20,7 @@ VoiceRendererPath DetectBestPath() {
 #if defined(QX_VOICE_RENDERER_LANES)
     // The check covers the operating system too: it must save the wide registers.
     __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx512f")) return VoiceRendererPath::kAvx512;
     if (__builtin_cpu_supports("avx")) return VoiceRendererPath::kAvx;
     return VoiceRendererPath::kSse2;
 #else
@@ -49,6 +50,8 @@ void RenderVoices(VoicePath* const* voices, int count, int frames, double* mix,
     if (!VoiceRendererPathAvailable(path)) path = gBestPath;
     switch (path) {
 #if defined(QX_VOICE_RENDERER_LANES)
+    case VoiceRendererPath::kAvx512:
+        return VoiceRenderer::Render<8>(voices, count, frames, mix);
     case VoiceRendererPath::kAvx:
         return VoiceRenderer::Render<4>(voices, count, frames, mix);
     case VoiceRendererPath::kSse2:
@@ -97,10 +100,11 @@ void VoiceRenderer::Render(VoicePath* const* voices, int count, int frames, doub
         ++activeCount;
         if (voice.noiseLevel > 0) ++noisyCount;
     }
-    // One voice alone gains nothing from lanes: its chain of steps is the whole cost. Two
-    // fill a pair; in a pack of four they would leave half of it running empty.
+    // One voice alone gains nothing from lanes: its chain of steps is the whole cost. Voices
+    // that would leave half of a pack running empty go in narrower packs.
     if (activeCount <= 1) return RenderPlain(voices, count, frames, mix);
-    if (Width > 2 && activeCount <= 2) return Render<2>(voices, count, frames, mix);
+    if constexpr (Width > 2)
+        if (activeCount <= Width / 2) return Render<Width / 2>(voices, count, frames, mix);
     // Idle voices only run their oscillators on: a millisecond's step per sample, frames times
     // (modulo 2^27 the steps add up exactly, even past 64 bits).
     for (int v = 0; v < count; ++v) {

@@ -16,11 +16,13 @@
 
 namespace {
 
-struct AvxLanes {
+struct AvxLanes : Index128 {
     using V = __m256d;
+    using M = V;
     static constexpr int kWidth = 4;
 
     static V Load(const double* p) { return _mm256_load_pd(p); }
+    using Index128::Store;
     static void Store(double* p, V v) { _mm256_store_pd(p, v); }
     static V Set(double x) { return _mm256_set1_pd(x); }
     static V Join(const double* x) { return _mm256_set_pd(x[3], x[2], x[1], x[0]); }
@@ -37,6 +39,7 @@ struct AvxLanes {
         return _mm256_or_pd(_mm256_and_pd(mask, a), _mm256_andnot_pd(mask, b));
     }
     static V Or(V a, V b) { return _mm256_or_pd(a, b); }
+    static M None() { return _mm256_setzero_pd(); }
     static bool Any(V mask) { return _mm256_movemask_pd(mask) != 0; }
     static __m128i Truncate(V v) { return _mm256_cvttpd_epi32(v); }
     static V ToDouble(__m128i i) { return _mm256_cvtepi32_pd(i); }

@@ -12,16 +12,15 @@
 // Included by the source file of each lane type, like VoiceRendererKernel.h; the lane type
 // provides, besides what the filter stage uses:
 //     Less, LessEqual, Equal   lane masks of the ordered comparisons (false for NaN)
-//     And                      of masks and values
 //     Blend(mask, a, b)        a where the mask is set, b elsewhere
 #pragma once
 
 #include "dsp/VoiceRendererInternal.h"
 
-#include <emmintrin.h>
-
 template <class L> struct VoiceRenderer::EnvelopeLanes {
     using V = typename L::V;
+    using M = typename L::M;
+    using I = typename L::I;
     static constexpr int kWidth = L::kWidth;
     using Block = PackBlock<kWidth>;
 
@@ -41,9 +40,9 @@ template <class L> struct VoiceRenderer::EnvelopeLanes {
         V scale; // of the curve's index: 510 in the 8000 decay, 255 in its release
         // The lanes' stages, as masks; `rising` is attack, decay or release in the 8000
         // behaviour (which all step upward along the curve) and attack alone in the 6000 one.
-        V attack, decay, slope, release, rising, falling;
+        M attack, decay, slope, release, rising, falling;
         // The curve's entries at the lanes' last indices.
-        __m128i curveIndex;
+        I curveIndex;
         V curveEntries;
     };
 
@@ -124,9 +123,9 @@ private:
         e.decay = L::Equal(stage, L::Set(Envelope::kDecay));
         e.slope = L::Equal(stage, L::Set(Envelope::kSlope));
         e.release = L::Equal(stage, L::Set(Envelope::kRelease));
-        const V decayOrRelease = L::Or(e.decay, e.release);
+        const M decayOrRelease = L::Or(e.decay, e.release);
         e.rising = e.dw6000 ? e.attack : L::Or(e.attack, decayOrRelease);
-        e.falling = e.dw6000 ? decayOrRelease : L::Set(0);
+        e.falling = e.dw6000 ? decayOrRelease : L::None();
         e.curve = !e.dw6000 && L::Any(decayOrRelease);
         e.anyAttack = L::Any(e.attack);
         e.anySlope = L::Any(e.slope);
@@ -135,7 +134,7 @@ private:
         // the slope's steps down can take a position below 0.
         e.clampNext = true;
         e.clampEverySample = e.anySlope || L::Any(L::Less(e.inc, L::Set(0)));
-        e.curveIndex = _mm_set1_epi32(-1); // nothing read yet
+        e.curveIndex = L::NoIndex(); // nothing read yet
     }
 
     // The lanes' moving state back into their envelopes.
@@ -160,9 +159,9 @@ private:
     }
 
     // curve[index] per lane.
-    static V Curve(const double* curve, __m128i index) {
-        alignas(16) int at[4];
-        _mm_store_si128(reinterpret_cast<__m128i*>(at), index);
+    static V Curve(const double* curve, I index) {
+        alignas(32) int at[8];
+        L::Store(at, index);
         double x[kWidth];
         for (int j = 0; j < kWidth; ++j)
             x[j] = curve[at[j]];
@@ -177,7 +176,7 @@ private:
         e.clampNext = e.clampEverySample;
         if (L::Any(L::AndNot(L::Less(pos, L::Set(1)), e.rising))) return false;
         V next = pos + e.inc;
-        V moving = e.rising;
+        M moving = e.rising;
         V out = e.out; // idle keeps its level
         if (e.anyAttack) out = L::Blend(e.attack, pos, out);
         if (e.curve) {
@@ -185,9 +184,9 @@ private:
             // break point (the curve's part then 0: the break point is never -0); the release
             // reads it all along. Other lanes read entry 0. An entry is read again only when
             // some lane's index moves, as it does every few samples at the fastest.
-            const V early = L::And(e.decay, L::Less(pos, L::Set(0.5)));
-            const __m128i index = L::Truncate(L::And(L::Or(early, e.release), pos * e.scale));
-            if (_mm_movemask_epi8(_mm_cmpeq_epi32(index, e.curveIndex)) != 0xFFFF) {
+            const M early = L::And(e.decay, L::Less(pos, L::Set(0.5)));
+            const I index = L::Truncate(L::And(L::Or(early, e.release), pos * e.scale));
+            if (!L::Same(index, e.curveIndex)) {
                 e.curveIndex = index;
                 e.curveEntries = Curve(e.envelopes[0]->curve_, index);
             }
@@ -197,8 +196,8 @@ private:
         }
         if (e.anySlope) {
             // The slope moves toward the sustain level by whole steps, and rests on it.
-            const V up = L::And(e.slope, L::Less(pos, e.sustain));
-            const V down = L::And(e.slope, L::Less(e.sustain, pos));
+            const M up = L::And(e.slope, L::Less(pos, e.sustain));
+            const M down = L::And(e.slope, L::Less(e.sustain, pos));
             next = L::Blend(down, pos + e.negInc, next);
             moving = L::Or(moving, L::Or(up, down));
         }
@@ -216,16 +215,16 @@ private:
     static bool Step6000(Lanes& e, int i) {
         const V zero = L::Set(0);
         const V pos = e.pos;
-        const V ends = L::Or(L::AndNot(L::Less(pos, L::Set(1)), e.attack),
+        const M ends = L::Or(L::AndNot(L::Less(pos, L::Set(1)), e.attack),
                              L::Or(L::AndNot(L::Less(e.target, pos), e.decay),
                                    L::AndNot(L::Less(zero, pos), e.release)));
         if (L::Any(ends)) return false;
         // Decay and release fall at half speed from 0.1 down.
         const V fall = L::Blend(L::LessEqual(pos, L::Set(0.1)), e.negHalfInc, e.negInc);
-        const V up = L::And(e.slope, L::Less(pos, e.sustain));
-        const V down = L::And(e.slope, L::Less(e.sustain, pos));
+        const M up = L::And(e.slope, L::Less(pos, e.sustain));
+        const M down = L::And(e.slope, L::Less(e.sustain, pos));
         const V step = L::Blend(e.falling, fall, L::Blend(down, e.negInc, e.inc));
-        const V moving = L::Or(L::Or(e.rising, e.falling), L::Or(up, down));
+        const M moving = L::Or(L::Or(e.rising, e.falling), L::Or(up, down));
         e.pos = L::Blend(moving, pos + step, pos);
         e.out = L::And(L::Less(zero, e.pos), e.pos);
         L::Store(e.column + i * kWidth, e.out);

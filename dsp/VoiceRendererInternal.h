@@ -14,6 +14,18 @@
 #define QX_VOICE_RENDERER_LANES 1
 #endif
 
+#if defined(QX_VOICE_RENDERER_LANES)
+#include <emmintrin.h>
+
+// The integer part of the lane types whose kWidth 32-bit integers fit in an SSE2 register.
+struct Index128 {
+    using I = __m128i;
+    static I NoIndex() { return _mm_set1_epi32(-1); }
+    static bool Same(I a, I b) { return _mm_movemask_epi8(_mm_cmpeq_epi32(a, b)) == 0xFFFF; }
+    static void Store(int* at, I i) { _mm_store_si128(reinterpret_cast<__m128i*>(at), i); }
+};
+#endif
+
 // A friend of Oscillator, LadderFilter, Filter and Envelope, whose state it reads and writes
 // directly.
 class VoiceRenderer {
@@ -49,6 +61,7 @@ public:
     // (VoiceRendererKernel.h).
     static void RenderPacks(const Lane* lanes, int packs, int n, PackBlock<2>* blocks); // SSE2
     static void RenderPacks(const Lane* lanes, int packs, int n, PackBlock<4>* blocks); // AVX
+    static void RenderPacks(const Lane* lanes, int packs, int n, PackBlock<8>* blocks); // AVX-512
 
     template <class Lanes> struct Kernel;
     template <class Lanes> struct EnvelopeLanes;

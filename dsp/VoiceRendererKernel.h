@@ -9,25 +9,28 @@
 // order of the scalar code it mirrors: per-lane IEEE operations give the scalar results to the
 // last bit. The lane type provides the rest:
 //     V, kWidth            the register type and its number of doubles
-//     Load, Store          aligned, kWidth doubles
+//     M                    a mask of lanes: V itself, all bits of a lane set or clear, or a
+//                          mask register
+//     I                    kWidth 32-bit integers: an __m128i or wider, the spare lanes 0
+//     Load, Store          aligned, kWidth doubles; Store also an I to 8 aligned ints
 //     Join                 kWidth doubles written one by one, joined in registers (a vector
 //                          load right after scalar stores would wait for them to retire)
 //     Set                  every lane one value
 //     Min, Max             as minpd and maxpd: the second operand when either is NaN
 //     IsNaN                a lane mask: NaN
-//     AndNot, Or           of masks and values
-//     Any                  whether a mask has any lane set
-//     Truncate             to 32-bit integers toward zero, in the low lanes of an __m128i
-//                          (the others 0); ToDouble back from the low lanes
+//     And, AndNot, Or      of masks, and of a mask and values (0 in the lanes it clears)
+//     None, Any            the empty mask; whether a mask has any lane set
+//     Truncate             to 32-bit integers toward zero; ToDouble back
+//     Same, NoIndex        whether two I are equal in every lane; an I of -1 in every lane
 #pragma once
 
 #include "dsp/VoiceRendererEnvelopes.h"
 #include "dsp/VoiceRendererInternal.h"
 
-#include <emmintrin.h>
-
 template <class L> struct VoiceRenderer::Kernel {
     using V = typename L::V;
+    using M = typename L::M;
+    using I = typename L::I;
     static constexpr int kWidth = L::kWidth;
     using Block = PackBlock<kWidth>;
 
@@ -58,7 +61,7 @@ template <class L> struct VoiceRenderer::Kernel {
             y1 = y;
             return y;
         }
-        V nan() const {
+        M nan() const {
             return L::Or(L::Or(L::IsNaN(x1), L::IsNaN(x2)), L::Or(L::IsNaN(y1), L::IsNaN(y2)));
         }
     };
@@ -69,7 +72,7 @@ template <class L> struct VoiceRenderer::Kernel {
         V cutoffTerms, egAmount, baseCutoff, resonance;
         const RateTables* tables[kWidth];
         // The table index of each lane that the coefficients belong to, reused while it stays.
-        __m128i index;
+        I index;
         V g, a, g4, k, norm;
     };
 
@@ -79,7 +82,7 @@ template <class L> struct VoiceRenderer::Kernel {
         V s1, s2, s3, s4, d;
         V gainComp, vcaGain;
 
-        V nan() const {
+        M nan() const {
             return L::Or(L::Or(L::IsNaN(s1), L::IsNaN(s2)), L::Or(L::IsNaN(s3), L::IsNaN(s4)));
         }
     };
@@ -105,7 +108,7 @@ template <class L> struct VoiceRenderer::Kernel {
                 Step<Guarded>(tuning[p], ladders[p], blocks[p], i);
 
         if (!Guarded) {
-            V nan = L::Set(0);
+            M nan = L::None();
             for (int p = 0; p < packs; ++p)
                 nan = L::Or(nan, L::Or(L::Or(tuning[p].vcfSmooth.nan(), tuning[p].vcaSmooth.nan()),
                                        ladders[p].nan()));
@@ -140,11 +143,11 @@ template <class L> struct VoiceRenderer::Kernel {
         const V cutoff = L::ToDouble(L::Truncate(L::Min(L::Max(sum, L::Set(-1e9)), L::Set(1e9))));
         // The ladder's table index, truncated; below 0 (or NaN) 0, the top held.
         const V pitch = L::Max(cutoff + t.baseCutoff, L::Set(0));
-        const __m128i index = L::Truncate(L::Min(pitch, L::Set(double(kMaxPitch))));
+        const I index = L::Truncate(L::Min(pitch, L::Set(double(kMaxPitch))));
         // The coefficients depend on nothing but the index, the resonance and the tables; they
         // are computed again only when an index moves (the cutoff mostly moves slowly), for
         // every lane at once, which gives the unmoved lanes the values they had.
-        if (_mm_movemask_epi8(_mm_cmpeq_epi32(index, t.index)) != 0xFFFF) retune(t, index);
+        if (!L::Same(index, t.index)) retune(t, index);
         const V g = t.g, a = t.a;
 
         const V x = L::Load(block.input[i]);
@@ -179,10 +182,10 @@ template <class L> struct VoiceRenderer::Kernel {
     }
 
     // LadderFilter::tune for every lane.
-    static void retune(Tuning& t, __m128i index) {
+    static void retune(Tuning& t, I index) {
         t.index = index;
-        alignas(16) int at[4];
-        _mm_store_si128(reinterpret_cast<__m128i*>(at), index);
+        alignas(32) int at[8];
+        L::Store(at, index);
         double w[kWidth], c[kWidth];
         for (int j = 0; j < kWidth; ++j) {
             w[j] = t.tables[j]->ladderW[at[j]];
@@ -247,7 +250,7 @@ template <class L> struct VoiceRenderer::Kernel {
         for (int j = 0; j < kWidth; ++j)
             t.tables[j] = lanes[j].voice->filter.tables_ ? lanes[j].voice->filter.tables_
                                                          : lanes[0].voice->filter.tables_;
-        t.index = _mm_set1_epi32(-1); // nothing computed yet
+        t.index = L::NoIndex(); // nothing computed yet
         t.g = t.a = t.g4 = t.k = t.norm = L::Set(0);
         return t;
     }
@@ -256,8 +259,8 @@ template <class L> struct VoiceRenderer::Kernel {
         StoreBiquads(t.vcfSmooth, lanes, &VoicePath::vcfSmooth);
         StoreBiquads(t.vcaSmooth, lanes, &VoicePath::vcaSmooth);
         // Leave each ladder tuned to its last index, as the plain path leaves it.
-        alignas(16) int at[4];
-        _mm_store_si128(reinterpret_cast<__m128i*>(at), t.index);
+        alignas(32) int at[8];
+        L::Store(at, t.index);
         for (int j = 0; j < kWidth; ++j)
             lanes[j].voice->filter.cachedIndex_ = at[j];
         Scatter(t.g, lanes, LadderField(&LadderFilter::g_));

@@ -7,11 +7,13 @@
 
 namespace {
 
-struct Sse2Lanes {
+struct Sse2Lanes : Index128 {
     using V = __m128d;
+    using M = V;
     static constexpr int kWidth = 2;
 
     static V Load(const double* p) { return _mm_load_pd(p); }
+    using Index128::Store;
     static void Store(double* p, V v) { _mm_store_pd(p, v); }
     static V Set(double x) { return _mm_set1_pd(x); }
     static V Join(const double* x) { return _mm_set_pd(x[1], x[0]); }
@@ -27,6 +29,7 @@ struct Sse2Lanes {
         return _mm_or_pd(_mm_and_pd(mask, a), _mm_andnot_pd(mask, b));
     }
     static V Or(V a, V b) { return _mm_or_pd(a, b); }
+    static M None() { return _mm_setzero_pd(); }
     static bool Any(V mask) { return _mm_movemask_pd(mask) != 0; }
     static __m128i Truncate(V v) { return _mm_cvttpd_epi32(v); }
     static V ToDouble(__m128i i) { return _mm_cvtepi32_pd(i); }

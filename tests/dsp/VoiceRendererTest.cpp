@@ -166,16 +166,35 @@ void RandomControlTick(TwinVoices& twins, Random& random, std::vector<int>& note
     }
 }
 
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+// The register states the system saves, from XCR0.
+unsigned SavedRegisterStates() {
+    unsigned eax, ebx, ecx, edx;
+    if (!__get_cpuid(1, &eax, &ebx, &ecx, &edx) || !(ecx & bit_OSXSAVE)) return 0;
+    unsigned low, high;
+    __asm__ volatile("xgetbv" : "=a"(low), "=d"(high) : "c"(0));
+    return low;
+}
+#endif
+
 // Whether the processor has AVX and the system saves its registers, asked of the processor
 // itself rather than through the renderer's own check.
 bool ProcessorHasAvx() {
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
     unsigned eax, ebx, ecx, edx;
-    if (!__get_cpuid(1, &eax, &ebx, &ecx, &edx)) return false;
-    if (!(ecx & bit_AVX) || !(ecx & bit_OSXSAVE)) return false;
-    unsigned low, high;
-    __asm__ volatile("xgetbv" : "=a"(low), "=d"(high) : "c"(0));
-    return (low & 6) == 6; // the SSE and AVX register states
+    if (!__get_cpuid(1, &eax, &ebx, &ecx, &edx) || !(ecx & bit_AVX)) return false;
+    return (SavedRegisterStates() & 6) == 6; // the SSE and AVX register states
+#else
+    return false;
+#endif
+}
+
+// The same for AVX-512 Foundation: its three register states besides those of AVX.
+bool ProcessorHasAvx512() {
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+    unsigned eax, ebx, ecx, edx;
+    if (!__get_cpuid_count(7, 0, &eax, &ebx, &ecx, &edx) || !(ebx & bit_AVX512F)) return false;
+    return ProcessorHasAvx() && (SavedRegisterStates() & 0xE6) == 0xE6;
 #else
     return false;
 #endif
@@ -189,6 +208,8 @@ const char* Name(VoiceRendererPath path) {
         return "Sse2";
     case VoiceRendererPath::kAvx:
         return "Avx";
+    case VoiceRendererPath::kAvx512:
+        return "Avx512";
     }
     return "Unknown";
 }
@@ -214,7 +235,7 @@ void PrintTo(VoiceRendererPath path, std::ostream* out) {
 
 INSTANTIATE_TEST_SUITE_P(Paths, VoiceRendererByPath,
                          ::testing::Values(VoiceRendererPath::kPlain, VoiceRendererPath::kSse2,
-                                           VoiceRendererPath::kAvx),
+                                           VoiceRendererPath::kAvx, VoiceRendererPath::kAvx512),
                          PathName);
 
 TEST(VoiceRendererPaths, TheWidestPathTheProcessorCanRunIsTaken) {
@@ -222,10 +243,14 @@ TEST(VoiceRendererPaths, TheWidestPathTheProcessorCanRunIsTaken) {
 #if defined(__SSE2__) && (defined(__x86_64__) || defined(__i386__))
     EXPECT_TRUE(VoiceRendererPathAvailable(VoiceRendererPath::kSse2));
     EXPECT_EQ(VoiceRendererPathAvailable(VoiceRendererPath::kAvx), ProcessorHasAvx());
-    EXPECT_EQ(BestVoiceRendererPath(),
-              ProcessorHasAvx() ? VoiceRendererPath::kAvx : VoiceRendererPath::kSse2);
+    EXPECT_EQ(VoiceRendererPathAvailable(VoiceRendererPath::kAvx512), ProcessorHasAvx512());
+    EXPECT_EQ(BestVoiceRendererPath(), ProcessorHasAvx512() ? VoiceRendererPath::kAvx512
+                                       : ProcessorHasAvx()  ? VoiceRendererPath::kAvx
+                                                            : VoiceRendererPath::kSse2);
 #endif
-    if (!ProcessorHasAvx()) std::printf("note: no AVX here; the AVX path's tests are skipped\n");
+    if (!ProcessorHasAvx()) std::printf("note: no AVX here; the AVX paths' tests are skipped\n");
+    if (!ProcessorHasAvx512())
+        std::printf("note: no AVX-512 here; the AVX-512 path's tests are skipped\n");
 }
 
 TEST_P(VoiceRendererByPath, MatchesThePlainPathOverLongRandomSequences) {
