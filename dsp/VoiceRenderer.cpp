@@ -64,6 +64,8 @@ void RenderVoices(VoicePath* const* voices, int count, int frames, double* mix,
 
 #if defined(QX_VOICE_RENDERER_LANES)
 
+const float VoiceRenderer::kSilentTable[kWaveTableSize] = {};
+
 namespace {
 
 constexpr uint32_t kNoiseFactor = 16807; // the shared noise generator's multiplier
@@ -77,9 +79,6 @@ uint32_t PowerMod32(uint32_t x, uint64_t n) {
     }
     return result;
 }
-
-// Read by an oscillator that has not fetched a table yet: the plain path plays 0 then too.
-const float kSilentTable[kWaveTableSize] = {};
 
 } // namespace
 
@@ -213,15 +212,19 @@ void VoiceRenderer::RenderGroup(const Lane* lanes, int packs, int n, uint32_t no
                 block.input[i][j] = 0;
             continue;
         }
-        MixOscillators<Width>(lanes[l], n, noiseStep, block, j);
+        Lane lane = lanes[l];
+        int mixed = 0; // samples mixed so far
+        if constexpr (Width == 8) mixed = MixOscillatorsAvx512(lane, n, noiseStep, block, j);
+        MixOscillators<Width>(lane, mixed, n, noiseStep, block, j);
     }
     RenderPacks(lanes, packs, n, blocks);
 }
 
-// The oscillator and noise mix that is a voice's filter input. A plain loop per voice: vector
-// lanes would need a table read per lane all the same, and measured no faster.
+// The oscillator and noise mix that is a voice's filter input, samples start .. n - 1. A plain
+// loop per voice: a voice's samples follow one table each, which lanes of several voices would
+// have to read one by one all the same (measured no faster).
 template <int Width>
-void VoiceRenderer::MixOscillators(const Lane& lane, int n, uint32_t noiseStep,
+void VoiceRenderer::MixOscillators(const Lane& lane, int start, int n, uint32_t noiseStep,
                                    PackBlock<Width>& block, int j) {
     VoicePath& voice = *lane.voice;
     Oscillator& osc1 = voice.osc1;
@@ -233,7 +236,7 @@ void VoiceRenderer::MixOscillators(const Lane& lane, int n, uint32_t noiseStep,
     const double level1 = voice.osc1Level, level2 = voice.osc2Level, noiseLevel = voice.noiseLevel;
     const bool on1 = level1 > 0, on2 = level2 > 0, noisy = noiseLevel > 0;
     uint32_t noise = lane.noise;
-    for (int i = 0; i < n; ++i) {
+    for (int i = start; i < n; ++i) {
         double s = 0;
         if (on1) {
             s = double(table1[phase1 >> 16]) * level1;

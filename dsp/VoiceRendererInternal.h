@@ -80,6 +80,13 @@ private:
     static void RenderGroup(const Lane* lanes, int packs, int n, uint32_t noiseStep,
                             PackBlock<Width>* blocks);
     template <int Width>
-    static void MixOscillators(const Lane& lane, int n, uint32_t noiseStep, PackBlock<Width>& block,
-                               int j);
+    static void MixOscillators(const Lane& lane, int start, int n, uint32_t noiseStep,
+                               PackBlock<Width>& block, int j);
+    // The same eight samples at a time, with AVX-512, over as many whole eights as n holds;
+    // returns their number, with the lane's oscillators and noise moved on past them.
+    static int MixOscillatorsAvx512(Lane& lane, int n, uint32_t noiseStep, PackBlock<8>& block,
+                                    int j);
+
+    // Read by an oscillator that has not fetched a table yet: the plain path plays 0 then too.
+    static const float kSilentTable[kWaveTableSize];
 };
