@@ -69,8 +69,8 @@ void RenderAvx512(const VoiceRenderer::Lane* lanes, int packs, int n,
 
 } // namespace
 
-int VoiceRenderer::MixOscillatorsAvx512(Lane& lane, int n, uint32_t noiseStep,
-                                        PackBlock<8>& block, int j) {
+int VoiceRenderer::MixOscillatorsAvx512(Lane& lane, int n, uint32_t noiseStep, PackBlock<8>& block,
+                                        int j) {
     const int eights = n / 8;
     if (eights == 0) return 0;
     VoicePath& voice = *lane.voice;
@@ -99,9 +99,8 @@ int VoiceRenderer::MixOscillatorsAvx512(Lane& lane, int n, uint32_t noiseStep,
     powers[0] = 1;
     for (int k = 1; k < 8; ++k)
         powers[k] = powers[k - 1] * noiseStep;
-    __m256i noise =
-        _mm256_mullo_epi32(_mm256_set1_epi32(int(lane.noise)),
-                           _mm256_load_si256(reinterpret_cast<const __m256i*>(powers)));
+    __m256i noise = _mm256_mullo_epi32(_mm256_set1_epi32(int(lane.noise)),
+                                       _mm256_load_si256(reinterpret_cast<const __m256i*>(powers)));
     const __m256i noiseStep8 = _mm256_set1_epi32(int(powers[7] * noiseStep));
     // Sample k of the eight goes to the column's row k.
     const __m256i rows = _mm256_mullo_epi32(counts, _mm256_set1_epi32(8));

@@ -1,15 +1,17 @@
 // The chunk renderer's parts shared by its source files. The driver (VoiceRenderer.cpp) puts the
-// active voices into packs of lanes and runs their envelopes and oscillators ahead; the filter
-// stage of each pack width is compiled for its own instruction set (VoiceRendererSse2.cpp,
-// VoiceRendererAvx.cpp) from the lane-generic code in VoiceRendererKernel.h.
+// active voices into packs of lanes and runs their oscillators ahead; the envelopes and filters
+// of each pack width are compiled for its own instruction set (VoiceRendererSse2.cpp,
+// VoiceRendererAvx.cpp, VoiceRendererAvx512.cpp) from the lane-generic code in
+// VoiceRendererKernel.h and VoiceRendererEnvelopes.h.
 #pragma once
 
 #include "dsp/VoicePath.h"
 
 #include <cstdint>
 
-// The packed paths need x86 vector registers: SSE2 in the build's baseline, AVX compiled per
-// function and taken only where the processor has it. Other builds render plainly.
+// The packed paths need x86 vector registers: SSE2 in the build's baseline, AVX and AVX-512
+// compiled per function and taken only where the processor has them. Other builds render
+// plainly.
 #if defined(__GNUC__) && defined(__SSE2__) && (defined(__x86_64__) || defined(__i386__))
 #define QX_VOICE_RENDERER_LANES 1
 #endif
@@ -66,9 +68,9 @@ public:
     template <class Lanes> struct Kernel;
     template <class Lanes> struct EnvelopeLanes;
 
-    // Packs whose filters run in lockstep, eight voices either way: enough independent chains
-    // to keep the processor busy, few enough that their state stays close (more measured no
-    // faster).
+    // Packs whose filters run in lockstep: eight voices with SSE2 or AVX, enough independent
+    // chains to keep the processor busy, few enough that their state stays close (more measured
+    // no faster); sixteen with AVX-512, whose 32 registers hold more.
     static constexpr int MaxPacks(int width) { return width == 2 ? 4 : 2; }
 
 private:
