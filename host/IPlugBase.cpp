@@ -25,7 +25,8 @@ IPlugBase::IPlugBase(const PlugIdentity& identity)
     ParseChannelIO(identity.channelIO);
     // Room for any program state, so that storing one (which SysEx may ask for while audio
     // runs) does not allocate.
-    for (IPresetSlot& preset : presets_) preset.state.Reserve(kPresetStateCapacity);
+    for (IPresetSlot& preset : presets_)
+        preset.state.Reserve(kPresetStateCapacity);
 }
 
 IPlugBase::~IPlugBase() {
