@@ -63,47 +63,25 @@ void Envelope::run(double* out, int stride, int n) {
     // A local copy that nothing else can see, with every stage change inlined into it; each
     // stretch in one stage runs without the stage dispatch.
     Envelope local = *this;
-    for (int i = 0; i < n;) {
-        const int stage = local.stage_;
-        if (local.dw6000_) {
-            switch (stage) {
-            case kAttack:
-                i = local.runStage<true, kAttack>(out, stride, i, n);
-                break;
-            case kDecay:
-                i = local.runStage<true, kDecay>(out, stride, i, n);
-                break;
-            case kSlope:
-                i = local.runStage<true, kSlope>(out, stride, i, n);
-                break;
-            case kRelease:
-                i = local.runStage<true, kRelease>(out, stride, i, n);
-                break;
-            default:
-                i = local.runStage<true, kIdle>(out, stride, i, n);
-                break;
-            }
-        } else {
-            switch (stage) {
-            case kAttack:
-                i = local.runStage<false, kAttack>(out, stride, i, n);
-                break;
-            case kDecay:
-                i = local.runStage<false, kDecay>(out, stride, i, n);
-                break;
-            case kSlope:
-                i = local.runStage<false, kSlope>(out, stride, i, n);
-                break;
-            case kRelease:
-                i = local.runStage<false, kRelease>(out, stride, i, n);
-                break;
-            default:
-                i = local.runStage<false, kIdle>(out, stride, i, n);
-                break;
-            }
-        }
-    }
+    for (int i = 0; i < n;)
+        i = local.dw6000_ ? local.runFrom<true>(out, stride, i, n)
+                          : local.runFrom<false>(out, stride, i, n);
     *this = local;
+}
+
+template <bool Dw6000> int Envelope::runFrom(double* out, int stride, int i, int n) {
+    switch (stage_) {
+    case kAttack:
+        return runStage<Dw6000, kAttack>(out, stride, i, n);
+    case kDecay:
+        return runStage<Dw6000, kDecay>(out, stride, i, n);
+    case kSlope:
+        return runStage<Dw6000, kSlope>(out, stride, i, n);
+    case kRelease:
+        return runStage<Dw6000, kRelease>(out, stride, i, n);
+    default:
+        return runStage<Dw6000, kIdle>(out, stride, i, n);
+    }
 }
 
 void Envelope::startDecay8000() {

@@ -175,6 +175,9 @@ private:
         return i;
     }
 
+    // The stretch from out[i] on in the present stage, by runStage; returns the next i.
+    template <bool Dw6000> int runFrom(double* out, int stride, int i, int n);
+
     void startDecay8000();
     void startSlope8000();
     void startDecay6000();
