@@ -1,12 +1,10 @@
 // Time per voice-sample of sounding voices: both oscillators, noise, both envelopes with their
 // smoothers, the ladder filter and the amplifier, with a control tick every millisecond;
 // rendered one sample at a time and by each path of the chunk renderer.
-#include "dsp/VoiceParameters.h"
 #include "dsp/VoicePath.h"
 #include "dsp/VoiceRenderer.h"
 #include "dsp/WaveStore.h"
 #include "host/Os.h"
-#include "instrument/ParameterTable.h"
 
 #include <benchmark/benchmark.h>
 
@@ -14,29 +12,31 @@
 
 namespace {
 
-void SetParameter(VoicePath& voice, int index, double value) {
-    const ParameterInfo& info = kParameterTable[index];
-    ApplyVoiceParameter(voice, index, value, (value - info.min) / (info.max - info.min));
+// Envelope settings 0..1: attack, decay, break point, slope, sustain and release.
+void SetEnvelope(Envelope& envelope, double attack, double decay, double breakPoint, double slope,
+                 double sustain, double release) {
+    envelope.setAttack(attack);
+    envelope.setDecay(decay);
+    envelope.setBreakPoint(breakPoint);
+    envelope.setSlope(slope);
+    envelope.setSustain(sustain);
+    envelope.setRelease(release);
 }
 
-// A busy voice: a resonant filter swept by its envelope, noise on, a long decay and slope so
-// that every stage's code runs.
+// A busy voice: both oscillators at full level, a resonant filter swept by its envelope, noise
+// on, a long decay and slope so that every stage's code runs.
 void SetUpVoice(VoicePath& voice, Random& random, double fs) {
     voice.reset(fs, random);
-    for (int i = 0; i < kNumParams; ++i)
-        SetParameter(voice, i, kParameterTable[i].defaultValue);
-    SetParameter(voice, kOsc2Waveform, 8);
-    SetParameter(voice, kNoiseLevel, 10);
-    SetParameter(voice, kVcfCutoff, 30);
-    SetParameter(voice, kVcfResonance, 25);
-    SetParameter(voice, kVcfEgIntensity, 20);
-    SetParameter(voice, kVcfEgDecay, 25);
-    SetParameter(voice, kVcfEgBreakPoint, 12);
-    SetParameter(voice, kVcfEgSlope, 25);
-    SetParameter(voice, kVcaEgDecay, 25);
-    SetParameter(voice, kVcaEgBreakPoint, 20);
-    SetParameter(voice, kVcaEgSlope, 25);
-    SetParameter(voice, kVcaEgSustain, 10);
+    voice.osc1.setWaveform(0);
+    voice.osc2.setWaveform(7);
+    voice.osc2.setDetune(0.3);
+    voice.osc1Level = voice.osc2Level = 1;
+    voice.noiseLevel = 10 / 31.0;
+    voice.filter.setBaseCutoff(68 * 128.0);
+    voice.filter.setResonance(0.95);
+    voice.settings.egInt = 20 / 31.0;
+    SetEnvelope(voice.vcfEnv, 0, 25 / 31.0, 12 / 31.0, 25 / 31.0, 1, 0);
+    SetEnvelope(voice.vcaEnv, 0, 25 / 31.0, 20 / 31.0, 25 / 31.0, 10 / 31.0, 0);
 }
 
 // Busy voices as the instrument drives them: a control tick every millisecond, and a new note

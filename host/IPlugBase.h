@@ -111,6 +111,8 @@ public:
     virtual bool StateMatches(const double* values, int start) const;
     virtual void OnEditorResized() {}
     virtual void OnHostIdentified() {}
+    // Makes everything random in the instance repeatable (hosts that render for tests).
+    virtual void SeedRandomness(uint32_t) {}
     virtual void SetParameterFromEditor(int index, double normalized);
 
     // --- Calls into the host; the plug-in format implements them.

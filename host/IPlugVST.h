@@ -6,6 +6,10 @@
 #include "host/IPlugBase.h"
 #include "host/vst2.h"
 
+// The effVendorSpecific index with which a host seeds everything random in an instance (value:
+// the seed), so that renders repeat exactly.
+constexpr VstInt32 kSeedRandomnessCode = VstFourCC('q', 'x', 'S', 'd');
+
 class IPlugVST : public IPlugBase {
 public:
     IPlugVST(const PlugIdentity& identity, audioMasterCallback hostCallback);

@@ -392,6 +392,10 @@ VstIntPtr IPlugVST::Dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, v
             const IParameter* param = GetParameter(static_cast<int>(value));
             return param && param->Type() != ParamTypeDouble ? 0xBEEF : 0;
         }
+        if (index == kSeedRandomnessCode) {
+            SeedRandomness(static_cast<uint32_t>(value));
+            return 1;
+        }
         return 0;
     case effCanDo:
         return CanDo(text);

@@ -46,7 +46,9 @@ static void BuildWaveStore() {
 QX4470::QX4470(audioMasterCallback hostCallback) : Synth(kIdentity, hostCallback) {
     BuildWaveStore();
     config.ReadConfiguration();
-    ResetVoices(GetSampleRate());
+    for (int i = 0; i < kVoicePool; ++i)
+        paths_[i] = &voices[i].path;
+    ResetEngine(GetSampleRate());
     InitParameters();
     NotifyAllParametersChanged();
     LoadStartupBank();
@@ -63,23 +65,33 @@ void QX4470::SetSampleRate(double rate) {
 void QX4470::OnReset() {
     Synth::OnReset();
     InstanceLock lock(Mutex());
-    if (GetSampleRate() != lastSampleRate) ResetVoices(GetSampleRate());
+    events_.Resize(midiQueue.Capacity());
+    nextEvent_ = 0;
+    tickCountdown_ = 0;
+    tickLength_ = std::max(1, samplesPerMillisecond);
+    if (GetSampleRate() != lastSampleRate) ResetEngine(GetSampleRate());
 }
 
-void QX4470::ResetVoices(double sampleRate) {
+void QX4470::ResetEngine(double sampleRate) {
     lastSampleRate = sampleRate;
-    for (VoicePath& voice : voices)
+    tickLength_ = std::max(1, static_cast<int>(sampleRate) / 1000);
+    controllers = ControllerInputs();
+    for (Voice& voice : voices)
         voice.reset(sampleRate, random);
+    modulation.resetDelay();
+    delay.resetForRate(sampleRate);
+    // The line and the MG start afresh, but the program's delay and MG settings stay what the
+    // program says (a host sets the rate without necessarily activating the instrument again).
+    if (!constructing) {
+        for (int index : {kMgDelay, kDelayTime, kDelayFactor, kDelayModFrequency})
+            OnParameterChanged(index);
+    }
 }
 
-void QX4470::ProcessMidiMessage(const IMidiMessage& message) {
-    if (config.midiThru) SendMidiMessage(message);
-    midiQueue.Add(message);
-}
-
-void QX4470::ProcessBlock(double**, double** outputs, int frames) {
-    for (int channel = 0; channel < NOutChannels(); ++channel)
-        if (outputs[channel]) std::fill(outputs[channel], outputs[channel] + frames, 0.0);
-    // Without voices there is nothing to play: the messages of the block are done with.
-    midiQueue.Clear();
+void QX4470::SeedRandomness(uint32_t seed) {
+    InstanceLock lock(Mutex());
+    random.seed(seed);
+    SharedNoise::SetSeed(static_cast<int32_t>(seed | 1));
+    for (Voice& voice : voices)
+        voice.reset(lastSampleRate, random);
 }

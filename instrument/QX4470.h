@@ -2,39 +2,14 @@
 // the engine state that the parameters drive.
 #pragma once
 
+#include "dsp/DigitalDelay.h"
+#include "dsp/Modulation.h"
 #include "dsp/Random.h"
-#include "dsp/VoicePath.h"
+#include "dsp/Voice.h"
 #include "instrument/ParameterTable.h"
 #include "synth/Synth.h"
 
 #include <array>
-
-// Engine amounts set by the global (non-voice) parameters, in the units the engine uses.
-struct GlobalAmounts {
-    double mgSetting = 0;   // "MG Frequency", normalised
-    double mgDelayRate = 1; // delay fade-in step per control tick
-    double mgOsc = 0;
-    double mgVcf = 0;   // pitch-index units of cutoff
-    double bendOsc = 0; // pitch-index units at full bend
-    double bendVcf = 0;
-    double atOsc = 0;
-    double atVcf = 0;
-    double atVca = 0;
-    double wheelOsc = 0;
-    double wheelVcf = 0;
-    double volume = 0.25; // output gain
-    double tune = 0;      // pitch-index units
-};
-
-// The digital delay's settings from its parameters.
-struct DelayAmounts {
-    int timeIndex = 0;   // "Delay Time" 0..7: the read offset is the line length >> (7 - t)
-    double factor = 1;   // write step factor 0.5..1
-    double feedback = 0; // <= 0: each repeat is inverted
-    double modRate = 0;  // modulation phase step per control tick
-    double modAmount = 0;
-    double level = 0; // echo level; 0 switches the delay off
-};
 
 class QX4470 : public Synth {
 public:
@@ -71,20 +46,29 @@ public:
     bool LoadSysExFile(const std::string& path);
     bool SaveSysExFile(const std::string& path, bool wholeBank);
 
-    // Stops every note: held keys and the sustain pedal are cleared and every voice released.
+    // --- Notes (called at the sample they are due).
+    // A key goes down (velocity 1..127): the assign mode picks the voices.
+    void NoteOn(int note, int velocity);
+    // A key goes up; in unison the voices move to the highest key still held.
+    void NoteOff(int note);
+    // The sustain pedal: held while the value is above 0.
+    void SustainPedal(int value);
+    // Stops every note: held keys, pending note events and the sustain pedal are cleared and
+    // every voice released (voices fade with their release time).
     void AllNotesOff();
     // Sets the voice count from the "Voices" value; notes stop when the count changes (except
     // while the instrument is being built).
     void SetVoiceCount(int count);
+    // Makes renders repeatable: seeds the per-note spread, the oscillators' start phases and the
+    // process-wide noise.
+    void SeedRandomness(uint32_t seed) override;
 
     // Instrument state fed by the parameters.
     int assignMode = 0;
     bool unison = false;
     int editParameterIndex = 0;
-    int mgWaveform = 0;
     bool dw6000 = false;
     int waveSet = 0;
-    bool breathDrivesVcfMg = true;
     bool pseudoStereo = false;
     int voiceCount = 8;
     int unisonCount = 8;
@@ -92,25 +76,64 @@ public:
     bool sustain = false;
     bool editorDirty = false;
     bool constructing = true;
-    GlobalAmounts amounts;
-    DelayAmounts delay;
+    int nextSerial = 0;
+
+    // The modulation shared by all voices, its routings and the controllers that drive it.
+    Modulation modulation;
+    ModulationAmounts amounts;
+    ControllerInputs controllers;
+    DigitalDelay delay;
+    double delayLevel = 0; // echo level; 0 switches the delay off
 
     // The pool of voices; "Voices" makes the first 1 to 64 playable.
     static constexpr int kVoicePool = 64;
-    std::array<VoicePath, kVoicePool> voices;
+    std::array<Voice, kVoicePool> voices;
     // Everything in the engine that should merely be unpredictable draws from here; tests seed
     // it so that renders repeat exactly.
     Random random;
     double lastSampleRate = 0;
+    // What the last tape dump load found, for the tape dialog.
+    std::string tapeStatus;
 
 private:
     void ApplyGlobalParameter(int index, double value, double normalized);
-    // Every voice takes the sample rate (its tables, envelopes and filters start afresh).
-    void ResetVoices(double sampleRate);
+    // The engine starts afresh at a new sample rate: voices, controllers, the MG delay and the
+    // delay line; the program's values are applied again.
+    void ResetEngine(double sampleRate);
+    // Chooses the voices for a note by the assign mode and starts them.
+    void Allocate(int note, int velocity);
+    void StartVoice(int index, int note, int velocity, int serial, int spread);
+
+    // --- Block rendering.
+    // Takes the waiting messages due before block position `limit` (controllers at once, note
+    // and pedal events into the event list at their place in the present tick, which began at
+    // block position tickStart).
+    void TakeDueMessages(int limit, int tickStart);
+    void ApplyNoteEvent(const IMidiMessage& event);
+    void ApplyController(int controller, int value);
+    // Renders `frames` samples of the present tick from tick position `tickPosition` into the
+    // outputs at block position `position`, dispatching note events at their samples.
+    void RenderTickPart(double** outputs, int position, int frames, int tickPosition);
+    // Renders voices, delay and output gain without events in between.
+    void RenderStretch(double* left, double* right, int frames);
     void SetProgramValue(int index, double value);
     bool StoreDump(const ChunkBuffer& file, int dumpStart, int programNumber);
 
     ChunkBuffer sysexOut_; // messages sent to the host, reused so sending does not allocate
+
+    // Samples per control tick, and what is left of the present tick (0: the next sample
+    // starts a tick).
+    int tickLength_ = 44;
+    int tickCountdown_ = 0;
+    ModulationOutputs tickOutputs_;
+    // Note and pedal events of the present tick, offsets counted from the tick's start.
+    MidiQueue events_;
+    int nextEvent_ = 0;
+    // The sound paths of the voices, for the chunk renderer.
+    std::array<VoicePath*, kVoicePool> paths_;
+    // The voices' sum of one stretch.
+    static constexpr int kMixFrames = 1024;
+    double mix_[kMixFrames];
 };
 
 // "Voices" -4..3 as the voice count 1, 2, 4, 6, 8, 16, 32, 64.

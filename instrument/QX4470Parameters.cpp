@@ -2,7 +2,7 @@
 // "Edit Parameter" codes, and what a parameter change does to the engine.
 #include "instrument/QX4470.h"
 
-#include "dsp/VoiceParameters.h"
+#include "instrument/VoiceParameters.h"
 
 #include <algorithm>
 #include <cmath>
@@ -86,19 +86,6 @@ void QX4470::InitParameters() {
     GetParameter(kTune)->SetDisplayFunction(ShowCents);
 }
 
-void QX4470::AllNotesOff() {
-    heldNotes.Clear();
-    sustain = false;
-}
-
-void QX4470::SetVoiceCount(int count) {
-    if (count == voiceCount) return;
-    voiceCount = count;
-    unisonCount = std::clamp(count, 1, 8);
-    unisonGain = UnisonGainOf(unisonCount);
-    if (!constructing) AllNotesOff();
-}
-
 void QX4470::OnParameterChanged(int index) {
     Synth::OnParameterChanged(index); // MIDI learn capture
     const IParameter* param = GetParameter(index);
@@ -108,7 +95,7 @@ void QX4470::OnParameterChanged(int index) {
     switch (index) {
     case kAssignMode:
         AllNotesOff();
-        assignMode = static_cast<int>(b);
+        assignMode = std::clamp(static_cast<int>(std::lround(b)), 0, 3);
         unison = assignMode == 2 || assignMode == 3;
         break;
     case kEditParameter:
@@ -122,6 +109,8 @@ void QX4470::OnParameterChanged(int index) {
         break;
     case kEngineMode:
         dw6000 = e >= 0.5;
+        modulation.setDw6000(dw6000);
+        delay.setDw6000(dw6000);
         // The MG's filter depth depends on the mode; programs set "MG VCF" before the mode.
         ApplyGlobalParameter(kMgVcf, GetParameter(kMgVcf)->Value(),
                              GetParameter(kMgVcf)->GetAsNormalized());
@@ -130,15 +119,15 @@ void QX4470::OnParameterChanged(int index) {
         waveSet = static_cast<int>(b);
         break;
     case kVcfMgSource:
-        breathDrivesVcfMg = e < 0.5;
+        amounts.breathDrivesVcf = e < 0.5;
         break;
     default:
         ApplyGlobalParameter(index, b, e);
         break;
     }
     // The voices take what shapes their sound; they ignore the rest.
-    for (VoicePath& voice : voices)
-        ApplyVoiceParameter(voice, index, b, e);
+    for (Voice& voice : voices)
+        ApplyVoiceParameter(voice.path, index, b, e);
     editorDirty = true;
 }
 
@@ -146,13 +135,13 @@ void QX4470::OnParameterChanged(int index) {
 void QX4470::ApplyGlobalParameter(int index, double b, double e) {
     switch (index) {
     case kMgWaveform:
-        mgWaveform = static_cast<int>(b);
+        modulation.setWaveform(std::clamp(static_cast<int>(std::lround(b)), 0, 3));
         break;
     case kMgFrequency:
-        amounts.mgSetting = e;
+        modulation.setFrequency(e);
         break;
     case kMgDelay:
-        amounts.mgDelayRate = 1.0 / (e * 5.0 * 1000.0 + 1.0);
+        modulation.setDelay(e);
         break;
     case kMgOsc:
         amounts.mgOsc = e;
@@ -167,22 +156,23 @@ void QX4470::ApplyGlobalParameter(int index, double b, double e) {
         amounts.bendVcf = e * 15360.0;
         break;
     case kDelayTime:
-        delay.timeIndex = static_cast<int>(b);
+        // Hosts set this through a float: 5/7 comes back as 5.0000001, 2/7 as 1.9999999.
+        delay.setTime(static_cast<int>(std::lround(b)));
         break;
     case kDelayFactor:
-        delay.factor = e * 0.5 + 0.5;
+        delay.setFactor(e * 0.5 + 0.5);
         break;
     case kDelayFeedback:
-        delay.feedback = -(std::pow(e, 2.6) * 0.9);
+        delay.setFeedback(-(std::pow(e, 2.6) * 0.9));
         break;
     case kDelayModFrequency:
-        delay.modRate = std::exp(e * 3.348) * 0.6 / 1000.0;
+        delay.setModRate(std::exp(e * 3.348) * 0.6 / 1000.0);
         break;
     case kDelayModIntensity:
-        delay.modAmount = e;
+        delay.setModAmount(e);
         break;
     case kDelayLevel:
-        delay.level = std::pow(e, 2.6) * 0.9;
+        delayLevel = std::pow(e, 2.6) * 0.9;
         break;
     case kAfterTouchOscMg:
         amounts.atOsc = e;

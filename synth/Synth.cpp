@@ -9,6 +9,7 @@ Synth::Synth(const PlugIdentity& identity, audioMasterCallback hostCallback)
     : IPlugVST(identity, hostCallback) {
     copyBuffer.Reserve(4096);
     config.Open();
+    mtsClient = std::make_unique<TuningClient>();
 }
 
 Synth::~Synth() {
@@ -59,6 +60,21 @@ void Synth::CompleteLearn() {
         learnArmed = false;
         learnForget = false;
     }
+}
+
+void Synth::ToggleMidiThru() {
+    config.midiThru = !config.midiThru;
+    config.WriteConfiguration(Configuration::kGroupMidiThru);
+}
+
+void Synth::ToggleIgnoreProgramChange() {
+    config.ignoreProgramChange = !config.ignoreProgramChange;
+    config.WriteConfiguration(Configuration::kGroupIgnoreProgramChange);
+}
+
+void Synth::ToggleSendParamChangeSysEx() {
+    config.sendParamChangeSysEx = !config.sendParamChangeSysEx;
+    config.WriteConfiguration(Configuration::kGroupSendParamChangeSysEx);
 }
 
 bool Synth::LoadStartupBank() {

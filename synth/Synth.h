@@ -38,6 +38,11 @@ public:
     bool LoadBankImage(const uint8_t* bytes, int size);
     // Ends an armed MIDI learn once it knows enough: binds or forgets a controller.
     void CompleteLearn();
+    // The utility menu's global MIDI switches: each flips and is written to the INI file at
+    // once.
+    void ToggleMidiThru();
+    void ToggleIgnoreProgramChange();
+    void ToggleSendParamChangeSysEx();
 
     Configuration config;
     MidiQueue midiQueue;

@@ -3,38 +3,37 @@
 
 #include "dsp/Noise.h"
 #include "dsp/Oscillator.h"
-#include "dsp/VoiceParameters.h"
-#include "instrument/ParameterTable.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 
-TEST(Oscillator, DetuneSettingsGiveTheDocumentedPitchSteps) {
+TEST(Oscillator, DetuneStepsGiveTheDocumentedPitchSteps) {
+    // The detune's seven steps spread evenly over 0..0.9.
     const int expected[7] = {0, 1, 5, 10, 18, 28, 41};
-    VoiceRig rig(44100);
-    for (int value = 0; value <= 6; ++value) {
-        rig.set(kOsc2Detune, value);
-        EXPECT_EQ(rig.voice.osc2.pitchOffset(), expected[value]) << value;
-        EXPECT_EQ(rig.voice.osc1.pitchOffset(), 0); // only oscillator 2 detunes
+    Oscillator osc;
+    for (int step = 0; step <= 6; ++step) {
+        osc.setDetune(0.9 * (step / 6.0));
+        EXPECT_EQ(osc.pitchOffset(), expected[step]) << step;
+        EXPECT_EQ(osc.detuneUnits(), expected[step]) << step;
     }
 }
 
 TEST(Oscillator, OctaveAndIntervalMoveByWholeSemitones) {
-    VoiceRig rig(44100);
-    rig.set(kOsc2Detune, 0);
-    rig.set(kOsc1Octave, 0); // 16'
-    EXPECT_EQ(rig.voice.osc1.pitchOffset(), -12 * 128);
-    rig.set(kOsc1Octave, 2); // 4'
-    EXPECT_EQ(rig.voice.osc1.pitchOffset(), 12 * 128);
-    const int semitones[5] = {0, 3, 4, 5, 7}; // "1", "-3", "3", "4", "5"
-    for (int i = 0; i < 5; ++i) {
-        rig.set(kOsc2Interval, i);
-        EXPECT_EQ(rig.voice.osc2.pitchOffset(), semitones[i] * 128);
+    Oscillator osc;
+    osc.setOctave(-1); // 16'
+    EXPECT_EQ(osc.pitchOffset(), -12 * 128);
+    osc.setOctave(1); // 4'
+    EXPECT_EQ(osc.pitchOffset(), 12 * 128);
+    osc.setOctave(0);
+    for (int semitones : {0, 3, 4, 5, 7}) {
+        osc.setInterval(semitones);
+        EXPECT_EQ(osc.pitchOffset(), semitones * 128);
     }
-    rig.set(kOsc2Octave, 0);
-    rig.set(kOsc2Detune, 6);
-    EXPECT_EQ(rig.voice.osc2.pitchOffset(), (7 - 12) * 128 + 41);
+    // Octave, interval and detune add up.
+    osc.setOctave(-1);
+    osc.setDetune(0.9);
+    EXPECT_EQ(osc.pitchOffset(), (7 - 12) * 128 + 41);
 }
 
 TEST(Oscillator, PitchIsTruncatedAndClampedToTheTables) {
@@ -120,7 +119,7 @@ TEST(Oscillator, StartingPhaseComesFromTheSeededGenerator) {
 
 TEST(Oscillator, LevelZeroFreezesThePhaseAndIdleVoicesRunOn) {
     VoiceRig rig(44100);
-    rig.set(kOsc2Level, 0);
+    rig.voice.osc2Level = 0;
     rig.noteOn(69);
     const uint32_t frozen = rig.voice.osc2.phase();
     const uint32_t running = rig.voice.osc1.phase();
@@ -128,7 +127,7 @@ TEST(Oscillator, LevelZeroFreezesThePhaseAndIdleVoicesRunOn) {
     EXPECT_EQ(rig.voice.osc2.phase(), frozen);
     EXPECT_NE(rig.voice.osc1.phase(), running);
     // Raising the level again continues from the frozen phase.
-    rig.set(kOsc2Level, 31);
+    rig.voice.osc2Level = 1;
     rig.voice.sample();
     EXPECT_EQ(rig.voice.osc2.phase(), (frozen + rig.voice.osc2.increment()) % 134217728u);
 
@@ -142,8 +141,8 @@ TEST(Oscillator, LevelZeroFreezesThePhaseAndIdleVoicesRunOn) {
 
 TEST(Oscillator, VeryHighPitchesAtLowRatesAreSilent) {
     VoiceRig rig(32000); // 19.9 kHz lies above the Nyquist frequency here
-    rig.set(kOsc1Octave, 2);
-    rig.set(kOsc2Level, 0);
+    rig.voice.osc1.setOctave(1);
+    rig.voice.osc2Level = 0;
     rig.noteOn(127);
     EXPECT_EQ(rig.voice.osc1.currentPitch(), 17280);
     // Once the filter's starting state has died away, nothing sounds.
@@ -171,9 +170,8 @@ TEST(SharedNoise, AdvancesOnlyForVoicesWithNoise) {
     EXPECT_EQ(SharedNoise::Seed(), 1);
 
     VoiceRig noisy(44100);
-    noisy.set(kOsc1Level, 0);
-    noisy.set(kOsc2Level, 0);
-    noisy.set(kNoiseLevel, 31);
+    noisy.voice.osc1Level = noisy.voice.osc2Level = 0;
+    noisy.voice.noiseLevel = 1;
     noisy.noteOn(60);
     SharedNoise::SetSeed(1);
     const std::vector<double> out = noisy.render(500);

@@ -1,21 +1,37 @@
-// Helpers shared by the voice engine's tests: the waveform store from the embedded data, a
-// voice rig driven like the instrument drives it, and signal measurements.
+// Helpers shared by the voice engine's tests: the waveform store from the embedded data, voice
+// settings in the units' own terms, a voice rig driven like the instrument drives it, and
+// signal measurements.
 #pragma once
 
 #include "dsp/VoicePath.h"
 
+#include <functional>
 #include <vector>
 
 // Builds the process-wide waveform store from the data embedded in the plug-in (once).
 void EnsureWaveStore();
 
-// One voice path with the parameters at their panel defaults, driven by control ticks of one
-// millisecond as the instrument does.
+// The settings of a fresh program: both oscillators at full level on the first waveform, an
+// open filter without resonance, envelopes that hold full level, no velocity or keyboard terms.
+void SetUpPlainVoice(VoicePath& voice);
+
+// Settings that reach more than one unit of a voice.
+void SetEngine6000(VoicePath& voice, bool on); // both envelopes' behaviour
+void SetWaveSet(VoicePath& voice, int set);    // both oscillators
+void SetSingleTrigger(VoicePath& voice, bool on);
+
+// A change of one of a voice's settings to a random value, drawn once so that it can be applied
+// to several voices alike. `which` picks the setting, 0..kVoiceSettingCount - 1; together they
+// cover everything of a voice's settings that shapes its sound.
+using SettingChange = std::function<void(VoicePath&)>;
+extern const int kVoiceSettingCount;
+SettingChange RandomSettingChange(Random& random, int which);
+
+// One voice path with plain settings, driven by control ticks of one millisecond as the
+// instrument does.
 class VoiceRig {
 public:
     explicit VoiceRig(double sampleRate, uint64_t seed = 7);
-    // Sets a parameter by its panel value (the normalised value is derived from its range).
-    void set(int index, double value);
     void noteOn(int note, double velocity = 1.0);
     void noteOff();
     std::vector<double> render(int samples);

@@ -1,10 +1,8 @@
-// One voice rendered with no host: pitch and envelope timing measured from the output, and
-// the parameter translation that drives the voice's units.
+// One voice rendered with no host: pitch and envelope timing measured from the output, the
+// note-dependent terms, and a wave set change reaching the oscillators.
 #include "TestSupport.h"
 
 #include "dsp/EnvelopeTables.h"
-#include "dsp/VoiceParameters.h"
-#include "instrument/ParameterTable.h"
 
 #include <gtest/gtest.h>
 
@@ -38,9 +36,9 @@ std::vector<double> MillisecondGains(const std::vector<double>& x, const std::ve
 // The reference for MillisecondGains: full level from the first sample to the last.
 std::vector<double> SteadyReference(double fs, bool dw6000, int note, int samples) {
     VoiceRig rig(fs);
-    rig.set(kEngineMode, dw6000);
-    rig.set(kOsc2Level, 0);
-    rig.set(kOsc1Waveform, 16);
+    SetEngine6000(rig.voice, dw6000);
+    rig.voice.osc2Level = 0;
+    rig.voice.osc1.setWaveform(15);
     rig.noteOn(note);
     // Bring the envelope and its smoothing to full level at once, leaving the phase alone.
     for (int n = 0; n < 20000; ++n) {
@@ -62,18 +60,18 @@ int FirstCrossing(const std::vector<double>& peaks, size_t from, double level, b
 TEST(VoicePath, PitchOfSeveralWaveformsAndOctavesAtThreeRates) {
     struct Case {
         int waveform, octave, note;
-    } cases[] = {{1, 1, 69},  {2, 0, 45},  {7, 2, 60}, {16, 1, 33},
-                 {10, 1, 81}, {14, 0, 40}, {8, 2, 72}};
+    } cases[] = {{0, 0, 69}, {1, -1, 45},  {6, 1, 60}, {15, 0, 33},
+                 {9, 0, 81}, {13, -1, 40}, {7, 1, 72}};
     for (double fs : {44100.0, 48000.0, 96000.0}) {
         for (const Case& c : cases) {
             VoiceRig rig(fs);
-            rig.set(kOsc2Level, 0);
-            rig.set(kOsc1Waveform, c.waveform);
-            rig.set(kOsc1Octave, c.octave);
+            rig.voice.osc2Level = 0;
+            rig.voice.osc1.setWaveform(c.waveform);
+            rig.voice.osc1.setOctave(c.octave);
             rig.noteOn(c.note);
             rig.render(int(fs / 10)); // past the attack and its smoothing
             const std::vector<double> out = rig.render(16384);
-            const int pitch = c.note * 128 + (c.octave - 1) * 12 * 128;
+            const int pitch = c.note * 128 + c.octave * 12 * 128;
             const double expected = PitchToFrequency(pitch);
             const double measured = MeasureFrequency(out, fs);
             EXPECT_NEAR(measured / expected, 1.0, 2e-4)
@@ -86,9 +84,9 @@ TEST(VoicePath, PitchOfSeveralWaveformsAndOctavesAtThreeRates) {
 TEST(VoicePath, DetunedSecondOscillatorBeatsAtTheDetuneDifference) {
     // Two sines, oscillator 2 detuned by 41 steps: its own pitch, measured alone.
     VoiceRig rig(48000);
-    rig.set(kOsc1Level, 0);
-    rig.set(kOsc2Waveform, 16);
-    rig.set(kOsc2Detune, 6);
+    rig.voice.osc1Level = 0;
+    rig.voice.osc2.setWaveform(15);
+    rig.voice.osc2.setDetune(0.9);
     rig.noteOn(57);
     rig.render(4800);
     const double measured = MeasureFrequency(rig.render(16384), 48000);
@@ -99,14 +97,15 @@ TEST(VoicePath, DetunedSecondOscillatorBeatsAtTheDetuneDifference) {
 TEST(VoicePath, AmplifierEnvelopeTimingFromTheOutputIn8000Mode) {
     const double fs = 44100;
     VoiceRig rig(fs);
-    rig.set(kOsc2Level, 0);
-    rig.set(kOsc1Waveform, 16);
-    rig.set(kVcaEgAttack, 20);     // 1.3 s
-    rig.set(kVcaEgDecay, 18);      // 1.26 s
-    rig.set(kVcaEgBreakPoint, 20); // 0.645, 77 steps along the curve
-    rig.set(kVcaEgSlope, 19);      // 1.05 s
-    rig.set(kVcaEgSustain, 8);     // 0.258
-    rig.set(kVcaEgRelease, 17);    // 1.12 s
+    rig.voice.osc2Level = 0;
+    rig.voice.osc1.setWaveform(15);
+    Envelope& env = rig.voice.vcaEnv;
+    env.setAttack(20 / 31.0);     // 1.3 s
+    env.setDecay(18 / 31.0);      // 1.26 s
+    env.setBreakPoint(20 / 31.0); // 0.645, 77 steps along the curve
+    env.setSlope(19 / 31.0);      // 1.05 s
+    env.setSustain(8 / 31.0);     // 0.258
+    env.setRelease(17 / 31.0);    // 1.12 s
     rig.noteOn(69);
     const int held = int(fs * 6), released = int(fs * 3);
     std::vector<double> out = rig.render(held);
@@ -150,15 +149,16 @@ TEST(VoicePath, AmplifierEnvelopeTimingFromTheOutputIn8000Mode) {
 TEST(VoicePath, AmplifierEnvelopeTimingFromTheOutputIn6000Mode) {
     const double fs = 48000;
     VoiceRig rig(fs);
-    rig.set(kEngineMode, 1);
-    rig.set(kOsc2Level, 0);
-    rig.set(kOsc1Waveform, 16);
-    rig.set(kVcaEgAttack, 16);     // 0.63 s
-    rig.set(kVcaEgDecay, 17);      // 0.76 s
-    rig.set(kVcaEgBreakPoint, 20); // falls to 0.627
-    rig.set(kVcaEgSlope, 18);      // 0.92 s, at half speed
-    rig.set(kVcaEgSustain, 4);     // 0.129
-    rig.set(kVcaEgRelease, 15);    // 0.48 s, at half speed and a quarter under 0.1
+    SetEngine6000(rig.voice, true);
+    rig.voice.osc2Level = 0;
+    rig.voice.osc1.setWaveform(15);
+    Envelope& env = rig.voice.vcaEnv;
+    env.setAttack(16 / 31.0);     // 0.63 s
+    env.setDecay(17 / 31.0);      // 0.76 s
+    env.setBreakPoint(20 / 31.0); // falls to 0.627
+    env.setSlope(18 / 31.0);      // 0.92 s, at half speed
+    env.setSustain(4 / 31.0);     // 0.129
+    env.setRelease(15 / 31.0);    // 0.48 s, at half speed and a quarter under 0.1
     rig.noteOn(69);
     const int held = int(fs * 4), released = int(fs);
     std::vector<double> out = rig.render(held);
@@ -187,10 +187,10 @@ TEST(VoicePath, AmplifierEnvelopeTimingFromTheOutputIn6000Mode) {
 TEST(VoicePath, FilterEnvelopeSweepsTheCutoff) {
     // A sawtooth through a closed filter opened by a slow positive envelope gets brighter.
     VoiceRig rig(44100);
-    rig.set(kOsc2Level, 0);
-    rig.set(kVcfCutoff, 10);
-    rig.set(kVcfEgIntensity, 31);
-    rig.set(kVcfEgAttack, 20);
+    rig.voice.osc2Level = 0;
+    rig.voice.filter.setBaseCutoff(28 * 128.0);
+    rig.voice.settings.egInt = 1;
+    rig.voice.vcfEnv.setAttack(20 / 31.0);
     rig.noteOn(48);
     rig.render(4410);
     EXPECT_EQ(rig.voice.egAmount, 15142.0);
@@ -209,62 +209,29 @@ TEST(VoicePath, FilterEnvelopeSweepsTheCutoff) {
     EXPECT_GT(brightness(), 2 * early);
 }
 
-TEST(VoiceParameters, VelocityAndKeyboardTerms) {
+TEST(VoicePath, VelocityAndKeyboardTerms) {
     VoiceRig rig(44100);
-    rig.set(kVcfEgIntensity, 31);
-    rig.set(kVcfEgPolarity, 1);
+    rig.voice.settings.egInt = -1;
     rig.voice.refreshNoteTerms(72, 0.25);
     // Without velocity sensitivity velocity changes nothing.
     EXPECT_EQ(rig.voice.vcaGain, 1.0);
     EXPECT_EQ(rig.voice.egAmount, -15142.0);
     EXPECT_EQ(rig.voice.kbdTerm, 0.0);
-    rig.set(kVcaEgVelocity, 7);
-    rig.set(kVcfEgVelocity, 7);
-    rig.set(kVcfKbdTrack, 2); // "1/2"
+    rig.voice.settings.vcaVel = 1;
+    rig.voice.settings.vcfVel = 1;
+    rig.voice.settings.kbdTrack = 0.5;
     rig.voice.refreshNoteTerms(72, 0.25);
     EXPECT_EQ(rig.voice.vcaGain, 0.25);
     EXPECT_EQ(rig.voice.egAmount, 0.25 * 15142);
     EXPECT_EQ(rig.voice.kbdTerm, 12 * 0.5 * 128);
 }
 
-TEST(VoiceParameters, FilterSettings) {
+TEST(VoicePath, ANewWaveSetIsFetchedAtTheNextControlTick) {
     VoiceRig rig(44100);
-    EXPECT_EQ(rig.voice.filter.baseCutoff(), 134 * 128); // the default 63
-    rig.set(kVcfCutoff, 0);
-    EXPECT_EQ(rig.voice.filter.baseCutoff(), 8 * 128);
-    rig.set(kVcfCutoff, 30);
-    EXPECT_EQ(rig.voice.filter.baseCutoff(), 68 * 128);
-    rig.set(kVcfResonance, 31);
-    EXPECT_DOUBLE_EQ(rig.voice.filter.resonance(), 1.0);
-    rig.set(kVcfResonance, 0);
-    EXPECT_EQ(rig.voice.filter.resonance(), 0.0);
-}
-
-TEST(VoiceParameters, EngineModeSwitchesEnvelopesAndNoiseCurve) {
-    VoiceRig rig(44100);
-    rig.set(kNoiseLevel, 31);
-    EXPECT_EQ(rig.voice.noiseLevel, 1.0);
-    rig.set(kNoiseLevel, 15.5);
-    EXPECT_EQ(rig.voice.noiseLevel, 0.5);
-    rig.set(kEngineMode, 1);
-    EXPECT_DOUBLE_EQ(rig.voice.noiseLevel, 0.8 * 0.25); // recomputed for the new mode
-    EXPECT_TRUE(rig.voice.vcfEnv.dw6000());
-    EXPECT_TRUE(rig.voice.vcaEnv.dw6000());
-    rig.set(kEngineMode, 0);
-    EXPECT_EQ(rig.voice.noiseLevel, 0.5);
-    EXPECT_FALSE(rig.voice.vcaEnv.dw6000());
-}
-
-TEST(VoiceParameters, WaveformsAndTheWaveSet) {
-    VoiceRig rig(44100);
-    rig.set(kOsc1Waveform, 16);
-    EXPECT_EQ(rig.voice.osc1.waveform(), 15);
-    rig.set(kOsc1Waveform, 1);
-    EXPECT_EQ(rig.voice.osc1.waveform(), 0);
-    rig.set(kOsc2Waveform, 9);
+    rig.voice.osc2.setWaveform(8);
     rig.noteOn(69);
     EXPECT_EQ(rig.voice.osc2.table(), WaveStore::Table(0, 8, 3));
-    rig.set(kWaveSet, 1);
+    SetWaveSet(rig.voice, 1);
     EXPECT_EQ(rig.voice.osc1.currentPitch(), -1);
     EXPECT_EQ(rig.voice.osc2.currentPitch(), -1);
     rig.render(50); // the next control tick fetches the other set
@@ -272,49 +239,14 @@ TEST(VoiceParameters, WaveformsAndTheWaveSet) {
     EXPECT_EQ(rig.voice.osc1.waveSet(), 1);
 }
 
-TEST(VoiceParameters, ModeUnison2MakesBothEnvelopesSingleTrigger) {
-    VoiceRig rig(44100);
-    rig.set(kAssignMode, 3);
-    rig.noteOn(60);
-    rig.render(1000);
-    const int stage = rig.voice.vcaEnv.stage();
-    const double position = rig.voice.vcaEnv.position();
-    rig.voice.vcaEnv.gate();
-    EXPECT_EQ(rig.voice.vcaEnv.stage(), stage);
-    EXPECT_EQ(rig.voice.vcaEnv.position(), position);
-    rig.set(kAssignMode, 2);
-    rig.voice.vcaEnv.gate();
-    EXPECT_EQ(rig.voice.vcaEnv.stage(), Envelope::kAttack);
-}
-
-TEST(VoiceParameters, PitchSweepSettings) {
-    VoiceRig rig(44100);
-    rig.set(kAutoBendSelect, 2);
-    EXPECT_FALSE(rig.voice.settings.bendOsc1);
-    EXPECT_TRUE(rig.voice.settings.bendOsc2);
-    rig.set(kAutoBendSelect, 3);
-    EXPECT_TRUE(rig.voice.settings.bendOsc1 && rig.voice.settings.bendOsc2);
-    rig.set(kAutoBendMode, 1);
-    EXPECT_TRUE(rig.voice.settings.bendDown);
-    rig.set(kAutoBendTime, 20);
-    EXPECT_DOUBLE_EQ(rig.voice.settings.bendTime, 20 / 31.0);
-    rig.set(kAutoBendTime, 25);
-    EXPECT_DOUBLE_EQ(rig.voice.settings.bendTime, 2 * 25 / 31.0);
-    rig.set(kAutoBendTime, 31);
-    EXPECT_DOUBLE_EQ(rig.voice.settings.bendTime, 8.0);
-    rig.set(kPortamento, 31);
-    EXPECT_DOUBLE_EQ(rig.voice.settings.portaTime, 1.0);
-}
-
 TEST(VoicePath, NeverProducesNaNOrRunsAway) {
     // Full resonance, noise, both oscillators and wild cutoff swings for ten seconds.
     VoiceRig rig(44100, 99);
-    rig.set(kVcfResonance, 31);
-    rig.set(kNoiseLevel, 31);
-    rig.set(kVcfEgIntensity, 31);
-    rig.set(kVcfEgPolarity, 1);
-    rig.set(kVcfCutoff, 40);
-    rig.set(kVcaEgVelocity, 7);
+    rig.voice.filter.setResonance(1);
+    rig.voice.noiseLevel = 1;
+    rig.voice.settings.egInt = -1;
+    rig.voice.filter.setBaseCutoff(88 * 128.0);
+    rig.voice.settings.vcaVel = 1;
     Random random(5);
     for (int second = 0; second < 10; ++second) {
         rig.noteOn(random.below(128), (random.below(127) + 1) / 127.0);

@@ -5,9 +5,7 @@
 #include "TestSupport.h"
 
 #include "dsp/Noise.h"
-#include "dsp/VoiceParameters.h"
 #include "dsp/VoiceRenderer.h"
-#include "instrument/ParameterTable.h"
 
 #include <gtest/gtest.h>
 
@@ -52,8 +50,7 @@ public:
             fastPointers.push_back(&fast[v]);
         }
         for (int v = 0; v < count; ++v)
-            for (int i = 0; i < kNumParams; ++i)
-                set(v, i, kParameterTable[i].defaultValue);
+            both(v, SetUpPlainVoice);
     }
 
     int count() const { return int(plain.size()); }
@@ -62,11 +59,6 @@ public:
     void both(int v, const std::function<void(VoicePath&)>& change) {
         change(plain[v]);
         change(fast[v]);
-    }
-    void set(int v, int index, double value) {
-        const ParameterInfo& info = kParameterTable[index];
-        const double e = (value - info.min) / (info.max - info.min);
-        both(v, [&](VoicePath& voice) { ApplyVoiceParameter(voice, index, value, e); });
     }
     void noteOn(int v) {
         both(v, [](VoicePath& voice) {
@@ -133,14 +125,6 @@ private:
     std::vector<VoicePath*> fastPointers;
     VoiceRendererPath path_;
 };
-
-// A random panel value of a parameter: mostly whole steps, sometimes in between.
-double RandomValue(Random& random, int index) {
-    const ParameterInfo& info = kParameterTable[index];
-    const int steps = int(info.max - info.min);
-    if (random.below(5) == 0) return info.min + (info.max - info.min) * random.below(1001) / 1000;
-    return info.min + random.below(steps + 1);
-}
 
 std::vector<double> RandomMix(Random& random, int frames) {
     std::vector<double> mix(frames);
@@ -264,14 +248,15 @@ TEST_P(VoiceRendererByPath, MatchesThePlainPathOverLongRandomSequences) {
         SharedNoise::SetSeed(1);
         TwinVoices twins(GetParam(), run.sampleRate, run.voices, seed);
         Random random(seed++);
-        // Each voice its own program: every parameter at random, both engine modes and wave
+        // Each voice its own program: every setting at random, both engine modes and wave
         // sets, the resonance now and then full, some voices without noise.
         std::vector<int> notes(run.voices);
         for (int v = 0; v < run.voices; ++v) {
-            for (int i = 0; i < kNumParams; ++i)
-                twins.set(v, i, RandomValue(random, i));
-            if (random.below(3) == 0) twins.set(v, kVcfResonance, 31);
-            if (random.below(3) == 0) twins.set(v, kNoiseLevel, 0);
+            for (int which = 0; which < kVoiceSettingCount; ++which)
+                twins.both(v, RandomSettingChange(random, which));
+            if (random.below(3) == 0)
+                twins.both(v, [](VoicePath& voice) { voice.filter.setResonance(1); });
+            if (random.below(3) == 0) twins.both(v, [](VoicePath& voice) { voice.noiseLevel = 0; });
             // Some voices get an input far hotter than the panel allows, which drives the
             // ladder's feedback limiter into its flat ends.
             if (random.below(6) == 0) {
@@ -287,7 +272,7 @@ TEST_P(VoiceRendererByPath, MatchesThePlainPathOverLongRandomSequences) {
         }
         const int chunks = 24000 / run.voices + 200;
         for (int chunk = 0; chunk < chunks; ++chunk) {
-            // Between chunks: notes start and end, and now and then a parameter moves.
+            // Between chunks: notes start and end, and now and then a setting moves.
             for (int v = 0; v < run.voices; ++v) {
                 const int event = random.below(100);
                 if (event < 4) {
@@ -296,8 +281,7 @@ TEST_P(VoiceRendererByPath, MatchesThePlainPathOverLongRandomSequences) {
                 } else if (event < 8) {
                     twins.noteOff(v);
                 } else if (event < 10) {
-                    const int index = random.below(kNumParams);
-                    twins.set(v, index, RandomValue(random, index));
+                    twins.both(v, RandomSettingChange(random, random.below(kVoiceSettingCount)));
                 }
             }
             // Most chunks begin a control tick; the others continue one after a note event,
@@ -315,10 +299,12 @@ TEST_P(VoiceRendererByPath, ChunksOfOneSample) {
     Random random(3);
     std::vector<int> notes = {40, 47, 52, 59, 64, 71};
     for (int v = 0; v < 6; ++v) {
-        twins.set(v, kNoiseLevel, v % 2 ? 20 : 0);
-        twins.set(v, kVcfResonance, 31);
-        twins.set(v, kVcfEgIntensity, 31);
-        twins.set(v, kVcfCutoff, 20);
+        twins.both(v, [v](VoicePath& voice) {
+            voice.noiseLevel = v % 2 ? 20 / 31.0 : 0;
+            voice.filter.setResonance(1);
+            voice.settings.egInt = 1;
+            voice.filter.setBaseCutoff(48 * 128.0);
+        });
         if (v != 2) twins.noteOn(v); // one voice stays idle
     }
     for (int sample = 0; sample < 3000; ++sample) {
@@ -335,7 +321,7 @@ TEST_P(VoiceRendererByPath, IdleVoicesOnlyRunTheirOscillatorsOn) {
     Random random(8);
     std::vector<int> notes = {30, 50, 70, 90, 110};
     for (int v = 0; v < 5; ++v)
-        twins.set(v, kNoiseLevel, 31);
+        twins.both(v, [](VoicePath& voice) { voice.noiseLevel = 1; });
     RandomControlTick(twins, random, notes);
     const uint32_t phase = twins.fast[3].osc2.phase();
     const uint32_t step = twins.fast[3].osc2.increment();
@@ -372,9 +358,6 @@ TEST_P(VoiceRendererByPath, IdleVoicesAmongSoundingOnesStillAddTheirZero) {
 // Short envelope times, so that every stage begins and ends inside chunks, in lanes that share
 // one behaviour; now and then a voice switches behaviour, so that both kinds share a pack.
 TEST_P(VoiceRendererByPath, EnvelopesChangeStageInsideChunksInEitherBehaviour) {
-    const int kEnvelopeSettings[] = {
-        kVcfEgAttack, kVcfEgDecay, kVcfEgBreakPoint, kVcfEgSlope, kVcfEgSustain, kVcfEgRelease,
-        kVcaEgAttack, kVcaEgDecay, kVcaEgBreakPoint, kVcaEgSlope, kVcaEgSustain, kVcaEgRelease};
     for (int mode = 0; mode < 2; ++mode) {
         SCOPED_TRACE(mode ? "6000" : "8000");
         SharedNoise::SetSeed(1);
@@ -382,14 +365,28 @@ TEST_P(VoiceRendererByPath, EnvelopesChangeStageInsideChunksInEitherBehaviour) {
         Random random(40 + mode);
         std::vector<int> notes(11);
         for (int v = 0; v < 11; ++v) {
-            twins.set(v, kEngineMode, mode);
-            twins.set(v, kAssignMode, random.below(4) == 0 ? 3 : 0); // "Unison 2": single trigger
-            twins.set(v, kVcfEgIntensity, 31);
-            for (int index : kEnvelopeSettings) {
-                const bool level = index == kVcfEgBreakPoint || index == kVcfEgSustain ||
-                                   index == kVcaEgBreakPoint || index == kVcaEgSustain;
-                twins.set(v, index, level ? random.below(32) : random.below(5));
-            }
+            const bool singleTrigger = random.below(4) == 0;
+            // Times of at most 4/31, levels anywhere, in the order attack, decay, break point,
+            // slope, sustain, release; first the filter envelope's, then the amplifier's.
+            double settings[12];
+            for (int i = 0; i < 12; ++i)
+                settings[i] =
+                    (i % 6 == 2 || i % 6 == 4 ? random.below(32) : random.below(5)) / 31.0;
+            twins.both(v, [&](VoicePath& voice) {
+                SetEngine6000(voice, mode == 1);
+                SetSingleTrigger(voice, singleTrigger);
+                voice.settings.egInt = 1;
+                for (int e = 0; e < 2; ++e) {
+                    Envelope& envelope = e == 0 ? voice.vcfEnv : voice.vcaEnv;
+                    const double* s = settings + 6 * e;
+                    envelope.setAttack(s[0]);
+                    envelope.setDecay(s[1]);
+                    envelope.setBreakPoint(s[2]);
+                    envelope.setSlope(s[3]);
+                    envelope.setSustain(s[4]);
+                    envelope.setRelease(s[5]);
+                }
+            });
             notes[v] = 30 + random.below(60);
         }
         for (int chunk = 0; chunk < 1500; ++chunk) {
@@ -399,8 +396,10 @@ TEST_P(VoiceRendererByPath, EnvelopesChangeStageInsideChunksInEitherBehaviour) {
                     twins.noteOn(v);
                 else if (event < 11)
                     twins.noteOff(v);
-                else if (event == 11)
-                    twins.set(v, kEngineMode, random.below(2));
+                else if (event == 11) {
+                    const bool dw6000 = random.below(2) == 1;
+                    twins.both(v, [dw6000](VoicePath& voice) { SetEngine6000(voice, dw6000); });
+                }
             }
             if (random.below(3) != 0) RandomControlTick(twins, random, notes);
             ASSERT_TRUE(twins.render(RandomMix(random, 1 + random.below(192))))
@@ -415,8 +414,10 @@ TEST_P(VoiceRendererByPath, VoiceEndingItsReleaseInsideAChunkStaysActiveUntilThe
     Random random(5);
     std::vector<int> notes = {48, 55, 60};
     for (int v = 0; v < 3; ++v) {
-        twins.set(v, kVcaEgRelease, 0); // the release lasts a few hundred samples at most
-        twins.set(v, kNoiseLevel, 12);
+        twins.both(v, [](VoicePath& voice) {
+            voice.vcaEnv.setRelease(0); // the release lasts a few hundred samples at most
+            voice.noiseLevel = 12 / 31.0;
+        });
         twins.noteOn(v);
     }
     RandomControlTick(twins, random, notes);
@@ -443,7 +444,7 @@ TEST_P(VoiceRendererByPath, NaNInTheFiltersIsClearedAsThePlainPathClearsIt) {
     Random random(9);
     std::vector<int> notes = {45, 52, 57, 64, 69};
     for (int v = 0; v < 5; ++v) {
-        twins.set(v, kVcfResonance, 31);
+        twins.both(v, [](VoicePath& voice) { voice.filter.setResonance(1); });
         twins.noteOn(v);
     }
     RandomControlTick(twins, random, notes);
@@ -455,16 +456,19 @@ TEST_P(VoiceRendererByPath, NaNInTheFiltersIsClearedAsThePlainPathClearsIt) {
     for (int poisoned = 0; poisoned < 5; ++poisoned) {
         SCOPED_TRACE(::testing::Message() << "voice " << poisoned);
         const int waveform = int(twins.plain[poisoned].osc2.waveform());
-        twins.set(poisoned, kOsc2Waveform, 9);
-        twins.both(poisoned,
-                   [](VoicePath& voice) { voice.osc1Level = voice.osc2Level = HUGE_VAL; });
+        twins.both(poisoned, [](VoicePath& voice) {
+            voice.osc2.setWaveform(8);
+            voice.osc1Level = voice.osc2Level = HUGE_VAL;
+        });
         ASSERT_TRUE(twins.render(std::vector<double>(60, 0.0)));
         int nans = 0;
         for (double x : twins.output)
             nans += std::isnan(x);
         EXPECT_GT(nans, 0);
-        twins.set(poisoned, kOsc2Waveform, waveform + 1);
-        twins.both(poisoned, [](VoicePath& voice) { voice.osc1Level = voice.osc2Level = 0.5; });
+        twins.both(poisoned, [waveform](VoicePath& voice) {
+            voice.osc2.setWaveform(waveform);
+            voice.osc1Level = voice.osc2Level = 0.5;
+        });
         for (int chunk = 0; chunk < 4; ++chunk)
             ASSERT_TRUE(twins.render(std::vector<double>(44, 0.0))) << "chunk " << chunk;
         for (double x : twins.output)
@@ -479,15 +483,17 @@ TEST_P(VoiceRendererByPath, ALadderKeepsItsOwnTuningAfterAPackedChunk) {
     SharedNoise::SetSeed(1);
     TwinVoices twins(GetParam(), 48000, 4, 12);
     for (int v = 0; v < 4; ++v) {
-        twins.set(v, kVcfEgIntensity, 0);
-        twins.set(v, kVcfResonance, 20);
-        twins.set(v, kVcfCutoff, v == 0 ? 10 : 40);
+        twins.both(v, [v](VoicePath& voice) {
+            voice.settings.egInt = 0;
+            voice.filter.setResonance(0.85);
+            voice.filter.setBaseCutoff((v == 0 ? 28 : 88) * 128.0);
+        });
         twins.noteOn(v);
         twins.controlTick(v, 60, 1, 60 * 128, 60 * 128, 0);
     }
     ASSERT_TRUE(twins.render(std::vector<double>(48, 0.0)));
     for (int v : {0, 2, 3})
         twins.both(v, [](VoicePath& voice) { voice.active = false; });
-    twins.set(1, kVcfCutoff, 10);
+    twins.both(1, [](VoicePath& voice) { voice.filter.setBaseCutoff(28 * 128.0); });
     ASSERT_TRUE(twins.render(std::vector<double>(48, 0.0)));
 }

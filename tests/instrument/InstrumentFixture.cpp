@@ -11,6 +11,14 @@ VstIntPtr VSTCALLBACK Record(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPt
     if (opcode == audioMasterProcessEvents) {
         const VstEvents* events = static_cast<const VstEvents*>(ptr);
         for (int i = 0; i < events->numEvents; ++i) {
+            if (events->events[i]->type == kVstMidiType) {
+                const char* data =
+                    reinterpret_cast<const VstMidiEvent*>(events->events[i])->midiData;
+                recording->midi.push_back({static_cast<uint8_t>(data[0]),
+                                           static_cast<uint8_t>(data[1]),
+                                           static_cast<uint8_t>(data[2])});
+                continue;
+            }
             if (events->events[i]->type != kVstSysExType) continue;
             const VstMidiSysexEvent* sysex =
                 reinterpret_cast<const VstMidiSysexEvent*>(events->events[i]);

@@ -10,6 +10,7 @@
 
 struct RecordingHost {
     std::vector<std::vector<uint8_t>> sysex;
+    std::vector<std::vector<uint8_t>> midi; // short messages, status first
     std::vector<std::pair<int, float>> automation;
     int programChanges = 0;
 };

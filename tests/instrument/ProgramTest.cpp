@@ -207,7 +207,7 @@ TEST_F(InstrumentTest, ParameterChangesDriveTheInstrumentState) {
     SetValue(kEngineMode, 1);
     EXPECT_DOUBLE_EQ(Synth().amounts.mgVcf, 60 * 128) << "the MG depth follows the mode";
     SetValue(kVcfMgSource, 1);
-    EXPECT_FALSE(Synth().breathDrivesVcfMg);
+    EXPECT_FALSE(Synth().amounts.breathDrivesVcf);
     SetValue(kPseudoStereo, 1);
     EXPECT_TRUE(Synth().pseudoStereo);
     SetValue(kTune, -1);
@@ -251,13 +251,14 @@ TEST_F(InstrumentTest, VoiceParametersReachEveryVoice) {
     SetValue(kWaveSet, 1);
     SetValue(kNoiseLevel, 31);
     SetValue(kEngineMode, 1);
-    for (const VoicePath& voice : Synth().voices) {
+    for (const Voice& v : Synth().voices) {
+        const VoicePath& voice = v.path;
         EXPECT_EQ(voice.osc2.detuneUnits(), 41);
         EXPECT_EQ(voice.osc2.waveform(), 8);
         EXPECT_EQ(voice.osc1.waveSet(), 1);
         EXPECT_DOUBLE_EQ(voice.noiseLevel, 0.8) << "the noise curve follows the mode";
     }
-    const int units = Synth().voices[0].osc2.detuneUnits();
+    const int units = Synth().voices[0].path.osc2.detuneUnits();
     SetValue(kEditParameter, 25);
-    EXPECT_EQ(Synth().voices[63].osc2.detuneUnits(), units) << "index 14 reaches no voice";
+    EXPECT_EQ(Synth().voices[63].path.osc2.detuneUnits(), units) << "index 14 reaches no voice";
 }

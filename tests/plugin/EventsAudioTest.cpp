@@ -1,6 +1,7 @@
 // MIDI and SysEx events from the host, and the audio callbacks.
 #include "tests/plugin/TestHost.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <gtest/gtest.h>
@@ -76,29 +77,28 @@ TEST_F(Events, OtherEventTypesAndBrokenSysExAreIgnored) {
     EXPECT_EQ(host.ParamDisplay(effect, 15), before);
 }
 
-TEST_F(Events, AudioIsSilentFiniteAndAsksForMidiEveryBlock) {
+TEST_F(Events, NoNotesIsSilenceInEveryCallbackThatAsksForMidiEveryBlock) {
+    // Silent means far below anything audible; the filters' anti-denormal offsets may leave
+    // traces around 1e-15.
+    const auto silent = [](double x) { return std::fabs(x) < 1e-9; };
     const int frames = 512;
     std::vector<float> left(frames, 0.25f), right(frames, 0.25f);
     float* outputs[2] = {left.data(), right.data()};
     host.opcodes.clear();
-    VstMidiEvent note = Midi(0x90, 69, 127, 10);
-    host.SendEvents(effect, {reinterpret_cast<VstEvent*>(&note)});
     for (int block = 0; block < 3; ++block)
         effect->processReplacing(effect, nullptr, outputs, frames);
     EXPECT_EQ(host.Count(audioMasterWantMidi), 3);
-    for (int i = 0; i < frames; ++i)
-        ASSERT_EQ(left[i], 0.0f);
+    EXPECT_TRUE(std::all_of(left.begin(), left.end(), silent));
 
     // The accumulating callback adds to what the host has.
     std::fill(left.begin(), left.end(), 0.25f);
     effect->process(effect, nullptr, outputs, frames);
-    EXPECT_EQ(left[100], 0.25f);
+    EXPECT_NEAR(left[100], 0.25f, 1e-6);
 
     std::vector<double> dleft(frames, 1.0), dright(frames, 1.0);
     double* doubles[2] = {dleft.data(), dright.data()};
     effect->processDoubleReplacing(effect, nullptr, doubles, frames);
-    for (int i = 0; i < frames; ++i)
-        ASSERT_EQ(dleft[i], 0.0);
+    EXPECT_TRUE(std::all_of(dleft.begin(), dleft.end(), silent));
     EXPECT_EQ(host.Count(audioMasterWantMidi), 5);
 
     // Zero frames and a host that sends more frames than its block size.
@@ -106,8 +106,7 @@ TEST_F(Events, AudioIsSilentFiniteAndAsksForMidiEveryBlock) {
     std::vector<float> longLeft(3000, 1.0f), longRight(3000, 1.0f);
     float* longOutputs[2] = {longLeft.data(), longRight.data()};
     effect->processReplacing(effect, nullptr, longOutputs, 3000);
-    for (float sample : longRight)
-        ASSERT_EQ(sample, 0.0f);
+    EXPECT_TRUE(std::all_of(longRight.begin(), longRight.end(), silent));
 }
 
 TEST_F(Events, ManyEventsInOneBlockAreSafe) {

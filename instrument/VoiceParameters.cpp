@@ -1,4 +1,4 @@
-#include "dsp/VoiceParameters.h"
+#include "instrument/VoiceParameters.h"
 
 #include "instrument/ParameterTable.h"
 
