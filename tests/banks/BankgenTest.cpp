@@ -179,6 +179,43 @@ TEST_F(BankgenFiles, AFailedRunLeavesAnExistingImageAlone) {
     EXPECT_EQ(kept.str(), "previous image");
 }
 
+TEST_F(BankgenFiles, HardwareDataGivesTheProgramParametersAndLinesTheRest) {
+    std::vector<uint8_t> sysex;
+    for (int p = 0; p < 64; ++p) {
+        sysex.insert(sysex.end(), {0xF0, 0x42, 0x30, 0x03, 0x40});
+        sysex.insert(sysex.end(), 51, 5);
+        sysex.push_back(0xF7);
+    }
+    std::ofstream(dir_ / "hw.syx", std::ios::binary)
+        .write(reinterpret_cast<const char*>(sysex.data()), sysex.size());
+    auto text = [](const std::string& data, const std::vector<std::string>& programs) {
+        std::string t = "bank: PROG6000\nkind: dw8000\n" + data + "\n";
+        for (const std::string& line : programs)
+            t += line + "\n";
+        return t;
+    };
+    std::vector<std::string> lines = ProgramLines("voices=16");
+    WriteSource(text("sysex: hw.syx", lines));
+    std::string message;
+    ASSERT_TRUE(bankgen::GenerateBank(input_, output_, &message)) << message;
+    BankImage image;
+    ASSERT_TRUE(ReadBankImage(ReadFileBytes(output_), &image, &message)) << message;
+    EXPECT_EQ(image.programs[7].values[kVcfCutoff], 5);
+    EXPECT_EQ(image.programs[7].values[kOsc1Waveform], 6);
+    EXPECT_EQ(image.programs[7].values[kVoices], 1) << "16 voices, from the line";
+    EXPECT_EQ(image.programs[7].values[kModWheelOscMg], 8) << "a DW-8000 program's default";
+    // The data alone gives parameters 0..50.
+    fs::remove(output_);
+    lines[4] = lines[4] + " cut=3";
+    ExpectRefused(text("sysex: hw.syx", lines), 3 + 4 + 1, "comes from the hardware data");
+    WriteSource(text("sysex: missing.syx", ProgramLines("voices=16")));
+    EXPECT_FALSE(bankgen::GenerateBank(input_, output_, &message));
+    EXPECT_NE(message.find("missing.syx: cannot read"), std::string::npos) << message;
+    WriteSource(text("tape: hw.syx", ProgramLines("voices=16")));
+    EXPECT_FALSE(bankgen::GenerateBank(input_, output_, &message));
+    EXPECT_NE(message.find("hw.syx: line 1"), std::string::npos) << message;
+}
+
 TEST_F(BankgenFiles, UnreadableSourceAndBadArgumentsFail) {
     std::string message;
     EXPECT_FALSE(bankgen::GenerateBank((dir_ / "missing.txt").string(), output_, &message));

@@ -3,15 +3,19 @@
 // unchanged, and that PROG6000 is the DW-6000 factory chart.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <set>
 #include <sstream>
 
 #include "host/Os.h"
+#include "instrument/QX4470.h"
 #include "tests/banks/BankImageReader.h"
 #include "tools/bankgen/BankImage.h"
+#include "tools/bankgen/BankListing.h"
 #include "tools/bankgen/BankSource.h"
+#include "tools/bankgen/Bankgen.h"
 
 namespace {
 
@@ -256,12 +260,9 @@ TEST_P(FactoryBankTest, NoTwoProgramsAreIdentical) {
 }
 
 TEST_P(FactoryBankTest, RegeneratingTheSourceGivesTheCommittedBytes) {
-    std::string text = ReadText(SourcePath());
-    ASSERT_FALSE(text.empty()) << "cannot read " << SourcePath();
     bankgen::BankSource source;
-    bankgen::SourceError error;
-    ASSERT_TRUE(bankgen::ParseBankSource(text, &source, &error))
-        << SourcePath() << ":" << error.line << ": " << error.reason;
+    std::string message;
+    ASSERT_TRUE(bankgen::LoadBankSource(SourcePath(), &source, &message)) << message;
     EXPECT_STREQ(source.bank->id, GetParam().resourceType);
     std::vector<uint8_t> regenerated = bankgen::BuildBankImage(source);
     std::vector<uint8_t> committed = ReadFileBytes(ImagePath());
@@ -304,6 +305,66 @@ TEST(FactoryBankNames, BanksAAndBCarryTheirNamesInOrder) {
     ExpectNames("bank_b", kBankBNames);
 }
 
+// The hardware's SysEx bank read here apart from the generator: program dumps of 51 bytes,
+// byte i = parameter i above its minimum, byte 14 the panel code of "Edit Parameter".
+std::vector<std::vector<uint8_t>> SysExDumps(const std::string& path) {
+    std::vector<uint8_t> bytes = ReadFileBytes(path);
+    std::vector<std::vector<uint8_t>> dumps;
+    for (size_t at = 0; at + 57 <= bytes.size(); ++at) {
+        if (bytes[at] == 0xF0 && bytes[at + 4] == 0x40 && bytes[at + 56] == 0xF7)
+            dumps.emplace_back(bytes.begin() + at + 5, bytes.begin() + at + 56);
+    }
+    return dumps;
+}
+
+TEST(FactoryBankA, IsTheHardwareSysExBank) {
+    std::vector<std::vector<uint8_t>> dumps = SysExDumps(kSourceDir + "/dw8000-factory-bank-a.syx");
+    ASSERT_EQ(dumps.size(), 64u);
+    // The real bank's first program already holds BRASS DELAY's fixed values.
+    const uint8_t kBrassDelay[13] = {0, 0, 31, 2, 1, 3, 10, 0, 0, 31, 0, 3, 0};
+    EXPECT_TRUE(std::equal(kBrassDelay, kBrassDelay + 13, dumps[0].begin()));
+    EXPECT_EQ(EditParameterOfCode(dumps[0][kEditParameter]), kDelayLevel);
+    EXPECT_EQ(dumps[0][kVcfCutoff], 12);
+    BankImage image = LoadImage(kImageDir + "/bank_a.fxb");
+    ASSERT_EQ(image.programs.size(), 64u);
+    for (int p = 0; p < 64; ++p) {
+        for (int i = 0; i < kNumProgramParams; ++i) {
+            double expected = i == kEditParameter ? EditParameterOfCode(dumps[p][i])
+                                                  : kParameterTable[i].min + dumps[p][i];
+            expected = std::min(expected, kParameterTable[i].max);
+            EXPECT_EQ(image.programs[p].values[i], expected)
+                << image.programs[p].name << ", " << kParameterTable[i].name;
+        }
+    }
+}
+
+TEST(FactoryBankB, CarriesTheWaveformsItsProgramsAreNamedFor) {
+    BankImage image = LoadImage(kImageDir + "/bank_b.fxb");
+    ASSERT_EQ(image.programs.size(), 64u);
+    const std::pair<const char*, int> kNamedFor[] = {
+        {"FULL ORGAN", 7}, {"ROTARY EFFECT I", 7}, {"ROTARY EFFECT II", 7},
+        {"CLAVINET", 6},   {"FLANGING CLAV", 6},   {"E.PIANO", 4},
+    };
+    for (const auto& named : kNamedFor) {
+        auto program = std::find_if(image.programs.begin(), image.programs.end(),
+                                    [&](const ImageProgram& p) { return p.name == named.first; });
+        ASSERT_NE(program, image.programs.end()) << named.first;
+        EXPECT_EQ(program->values[kOsc1Waveform], named.second) << named.first;
+        EXPECT_EQ(program->values[kOsc2Waveform], named.second) << named.first;
+    }
+}
+
+TEST(FactoryBankListing, IsTheListingOfTheCommittedImages) {
+    std::string listing, message;
+    ASSERT_TRUE(bankgen::ListImages(
+        {kImageDir + "/bank_a.fxb", kImageDir + "/bank_b.fxb", kImageDir + "/prog6000.fxb"},
+        &listing, &message))
+        << message;
+    EXPECT_EQ(ReadText(kSourceDir + "/LISTING.txt"), listing)
+        << "regenerate LISTING.txt with the regenerate_banks target";
+    EXPECT_NE(listing.find("11 BRASS DELAY"), std::string::npos);
+}
+
 TEST(FactoryBankA, BrassDelayHoldsItsFixedValues) {
     BankImage image = LoadImage(kImageDir + "/bank_a.fxb");
     ASSERT_FALSE(image.programs.empty());
@@ -318,15 +379,16 @@ TEST(FactoryBankA, BrassDelayHoldsItsFixedValues) {
     EXPECT_GT(brass.values[kDelayLevel], 0);
 }
 
-TEST(FactoryBankAB, ProgramsAreDw8000ProgramsAtNormalLevelAndTuning) {
+TEST(FactoryBankAB, ProgramsAreInitialisedDw8000ProgramsAroundTheHardwareData) {
     for (const char* file : {"bank_a", "bank_b"}) {
         BankImage image = LoadImage(kImageDir + "/" + file + ".fxb");
         for (const ImageProgram& program : image.programs) {
             SCOPED_TRACE(std::string(file) + ": " + program.name);
-            EXPECT_EQ(program.values[kEngineMode], 0);
-            EXPECT_EQ(program.values[kWaveSet], 0);
-            EXPECT_EQ(program.values[kVolume], 0.5);
-            EXPECT_EQ(program.values[kTune], 0.0);
+            // The hardware stores none of the instrument's own parameters: they are as a
+            // freshly initialised DW-8000 program has them.
+            for (int i = kNumProgramParams; i < kNumParams; ++i)
+                EXPECT_EQ(program.values[i], kParameterTable[i].defaultValue)
+                    << kParameterTable[i].name;
             // A program that makes no sound at all is a fault in the data.
             bool audible = program.values[kOsc1Level] > 0 || program.values[kOsc2Level] > 0 ||
                            program.values[kNoiseLevel] > 0;
@@ -416,8 +478,7 @@ std::array<double, kNumParams> MapChartProgram(const std::vector<int>& c) {
 
 TEST(Prog6000, IsTheDw6000FactoryChart) {
     std::vector<ChartProgram> chart = ReadChart(kChartPath);
-    if (chart.empty()) GTEST_SKIP() << "the DW-6000 factory chart is missing: " << kChartPath;
-    ASSERT_EQ(chart.size(), 64u);
+    ASSERT_EQ(chart.size(), 64u) << kChartPath;
     BankImage image = LoadImage(kImageDir + "/prog6000.fxb");
     ASSERT_EQ(image.programs.size(), 64u);
     for (size_t p = 0; p < chart.size(); ++p) {

@@ -1,8 +1,11 @@
 #include "tools/bankgen/BankSource.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
+
+#include "tools/bankgen/HardwareData.h"
 
 namespace bankgen {
 
@@ -189,7 +192,10 @@ bool ParseValue(int index, const std::string& text, double* value, std::string* 
     return ParseNumber(index, text, value, reason);
 }
 
-bool ParseProgramFields(const std::string& text, ProgramValues* values, std::string* reason) {
+// With hardware data, parameters 0..50 come from it alone, so that no line can quietly
+// contradict what the hardware stored.
+bool ParseProgramFields(const std::string& text, bool hardwareData, ProgramValues* values,
+                        std::string* reason) {
     std::vector<Field> fields;
     if (!SplitFields(text, &fields, reason)) return false;
     bool assigned[kNumParams] = {};
@@ -214,6 +220,12 @@ bool ParseProgramFields(const std::string& text, ProgramValues* values, std::str
                 return false;
             }
             assigned[index] = true;
+            if (hardwareData && index < kNumProgramParams) {
+                *reason = "field '" + field.key + "': " + Describe(index) +
+                          " comes from the hardware data; a line sets only the instrument's own "
+                          "parameters";
+                return false;
+            }
             std::string why;
             if (!ParseValue(index, parts[k], &(*values)[index], &why)) {
                 *reason = "field '" + field.key + "': " + why;
@@ -280,7 +292,15 @@ private:
             haveKind_ = true;
             return true;
         }
-        return Fail("unknown header '" + key + "' (bank or kind)");
+        if (key == "sysex" || key == "tape") {
+            if (source_->dataKind != HardwareDataKind::None)
+                return Fail("the hardware data is given twice");
+            if (value.empty()) return Fail("'" + key + ":' names no file");
+            source_->dataKind = key == "sysex" ? HardwareDataKind::SysEx : HardwareDataKind::Tape;
+            source_->dataFile = value;
+            return true;
+        }
+        return Fail("unknown header '" + key + "' (bank, kind, sysex or tape)");
     }
 
     bool Program(const std::string& content) {
@@ -307,7 +327,9 @@ private:
         if (program.intent.empty()) return Fail("program \"" + program.name + "\" has no intent");
         program.values = KindDefaults(source_->kind);
         std::string reason;
-        if (!ParseProgramFields(parts[2], &program.values, &reason)) return Fail(reason);
+        bool hardwareData = source_->dataKind != HardwareDataKind::None;
+        if (!ParseProgramFields(parts[2], hardwareData, &program.values, &reason))
+            return Fail(reason);
         source_->programs.push_back(program);
         return true;
     }
@@ -323,6 +345,24 @@ private:
 bool ParseBankSource(const std::string& text, BankSource* source, SourceError* error) {
     *source = BankSource();
     return SourceParser(source, error).Run(text);
+}
+
+bool ApplyHardwareData(const std::vector<uint8_t>& bytes, BankSource* source, std::string* reason) {
+    std::vector<HardwareProgram> programs;
+    bool ok = false;
+    if (source->dataKind == HardwareDataKind::SysEx) {
+        ok = ReadSysExBank(bytes, &programs, reason);
+    } else if (source->dataKind == HardwareDataKind::Tape) {
+        std::vector<uint8_t> tape;
+        ok = ParseHexText(std::string(bytes.begin(), bytes.end()), &tape, reason) &&
+             ReadTapeBank(tape, &programs, reason);
+    } else {
+        *reason = "the source names no hardware data";
+    }
+    if (!ok) return false;
+    for (size_t p = 0; p < source->programs.size() && p < programs.size(); ++p)
+        std::copy(programs[p].begin(), programs[p].end(), source->programs[p].values.begin());
+    return true;
 }
 
 } // namespace bankgen

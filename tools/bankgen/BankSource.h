@@ -3,7 +3,11 @@
 // The source has '#' comment lines, blank lines, two header lines before the first program
 //     bank: BANK_A        (BANK_A, BANK_B or PROG6000: which names and header facts apply)
 //     kind: dw8000        (dw8000 or dw6000: the defaults for fields a program leaves out)
-// and then exactly 64 program lines, in bank order, of the form
+// optionally a third naming the hardware's own data as the source of parameters 0..50
+//     sysex: FILE         (a DW-8000 SysEx bank: 64 program dumps)
+//     tape: FILE          (a DW-8000 cassette tape bank as hexadecimal bytes)
+// (FILE relative to the source's folder; the program lines may then set only the instrument's
+// own parameters 51..59), and then exactly 64 program lines, in bank order, of the form
 //     NAME | intent | key=value key=value ...
 // The name must be the bank's name for that position; the intent is one short phrase saying
 // what the program is meant to sound like. Values are written as the panel shows them: enum
@@ -13,6 +17,7 @@
 // six values separated by '/'.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -27,9 +32,13 @@ struct SourceProgram {
     int line;
 };
 
+enum class HardwareDataKind { None, SysEx, Tape };
+
 struct BankSource {
     const FactoryBank* bank = nullptr;
     ProgramKind kind = ProgramKind::Dw8000;
+    HardwareDataKind dataKind = HardwareDataKind::None;
+    std::string dataFile; // as written in the source
     std::vector<SourceProgram> programs;
 };
 
@@ -39,7 +48,11 @@ struct SourceError {
 };
 
 // Parses a whole text source. On the first fault returns false and describes it; `source` is
-// then incomplete and must not be used.
+// then incomplete and must not be used. The hardware data a source names is not read here.
 bool ParseBankSource(const std::string& text, BankSource* source, SourceError* error);
+
+// Puts the 64 programs of the hardware data, read from `bytes` (the whole file), into
+// parameters 0..50 of the source's programs. False with `reason` set when the data is faulty.
+bool ApplyHardwareData(const std::vector<uint8_t>& bytes, BankSource* source, std::string* reason);
 
 } // namespace bankgen
