@@ -40,6 +40,8 @@ std::string LocalAppDataFolder();
 std::string DocumentsFolder();
 
 bool FileExists(const std::string& path);
+// Whether the process's standard error goes to a terminal (where progress lines make sense).
+bool StandardErrorIsTerminal();
 bool DirectoryExists(const std::string& path);
 // Creates one folder level; true when it exists afterwards.
 bool MakeDirectory(const std::string& path);

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <new>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace os {
 
@@ -58,6 +59,10 @@ std::string DocumentsFolder() {
     if (!documents.empty()) return documents;
     std::string fallback = HomeFolder() + "/Documents";
     return DirectoryExists(fallback) ? fallback : HomeFolder();
+}
+
+bool StandardErrorIsTerminal() {
+    return isatty(STDERR_FILENO) == 1;
 }
 
 bool FileExists(const std::string& path) {

@@ -1,6 +1,8 @@
 // Windows implementation of the operating-system seam.
 #include "host/Os.h"
 
+#include <cstdio>
+#include <io.h>
 #include <shlobj.h>
 #include <windows.h>
 
@@ -59,6 +61,10 @@ std::string LocalAppDataFolder() {
 }
 std::string DocumentsFolder() {
     return ShellFolder(CSIDL_PERSONAL);
+}
+
+bool StandardErrorIsTerminal() {
+    return _isatty(_fileno(stderr)) != 0;
 }
 
 bool FileExists(const std::string& path) {
