@@ -25,12 +25,13 @@ TEST(RenderOptions, DefaultsAndEveryOption) {
     EXPECT_EQ(defaults.program, -1);
     EXPECT_TRUE(defaults.presetFile.empty());
     EXPECT_DOUBLE_EQ(defaults.tailSeconds, 2.0);
+    EXPECT_TRUE(defaults.parameters.empty());
 
     RenderOptions all;
-    ASSERT_TRUE(
-        Parse({"--rate", "48000", "p.dll", "--block=1", "--double", "s.mid", "--format", "f32",
-               "--program=7", "--load", "bank.fxb", "--tail", "0.25", "--output=x.wav"},
-              &all, &error))
+    ASSERT_TRUE(Parse({"--rate", "48000", "p.dll", "--block=1", "--double", "s.mid", "--format",
+                       "f32", "--program=7", "--load", "bank.fxb", "--tail", "0.25",
+                       "--output=x.wav", "--set", "54=1", "--set=12=0.25", "--set", "54=0"},
+                      &all, &error))
         << error;
     EXPECT_EQ(all.plugin, "p.dll");
     EXPECT_EQ(all.midiFile, "s.mid");
@@ -42,6 +43,12 @@ TEST(RenderOptions, DefaultsAndEveryOption) {
     EXPECT_EQ(all.program, 7);
     EXPECT_EQ(all.presetFile, "bank.fxb");
     EXPECT_DOUBLE_EQ(all.tailSeconds, 0.25);
+    ASSERT_EQ(all.parameters.size(), 3u) << "every --set is kept, in order";
+    EXPECT_EQ(all.parameters[0].index, 54);
+    EXPECT_DOUBLE_EQ(all.parameters[0].value, 1.0);
+    EXPECT_EQ(all.parameters[1].index, 12);
+    EXPECT_DOUBLE_EQ(all.parameters[1].value, 0.25);
+    EXPECT_DOUBLE_EQ(all.parameters[2].value, 0.0);
 }
 
 TEST(RenderOptions, BadCommandLinesSayWhy) {
@@ -64,6 +71,13 @@ TEST(RenderOptions, BadCommandLinesSayWhy) {
         {"p.so", "s.mid", "-o", "x.wav", "--tail", "inf"},
         {"p.so", "s.mid", "-o", "x.wav", "--tail", "3601"},
         {"p.so", "s.mid", "-o", "x.wav", "--double=yes"},
+        {"p.so", "s.mid", "-o", "x.wav", "--set", "3"},
+        {"p.so", "s.mid", "-o", "x.wav", "--set", "=0.5"},
+        {"p.so", "s.mid", "-o", "x.wav", "--set", "-1=0.5"},
+        {"p.so", "s.mid", "-o", "x.wav", "--set", "x=0.5"},
+        {"p.so", "s.mid", "-o", "x.wav", "--set", "3=1.01"},
+        {"p.so", "s.mid", "-o", "x.wav", "--set", "3=nan"},
+        {"p.so", "s.mid", "-o", "x.wav", "--set", "3=0.5x"},
     };
     for (const auto& args : bad) {
         RenderOptions options;

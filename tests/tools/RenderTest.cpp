@@ -267,6 +267,23 @@ TEST_F(ToolRender, PresetFilesReachThePluginAsAHostLoadsThem) {
     EXPECT_EQ(std::vector<std::string>(at + 1, at + 1 + (long)bankLines.size()), bankLines);
 }
 
+TEST_F(ToolRender, SetValuesFollowTheProgramInOrder) {
+    const std::string song = " " + kSong + " -o " + kOut + " --rate 1000 --tail 0.1";
+    ProbeRun run =
+        RunProbe("render " + kProbe + song + " --set 2=0.75 --program 3 --set=0=0.1 --set 2=1");
+    ASSERT_EQ(run.result.exitCode, 0) << run.result.err;
+    std::vector<std::string> setup = SetupLines(run.log);
+    auto at = std::find(setup.begin(), setup.end(), "program 3");
+    ASSERT_NE(at, setup.end());
+    const std::vector<std::string> expected = {"program 3", "param 2 0.7500", "param 0 0.1000",
+                                               "param 2 1.0000", "mains 1"};
+    EXPECT_EQ(std::vector<std::string>(at, at + (long)expected.size()), expected);
+
+    RemoveFile(kOut);
+    ExpectFailureWithoutOutput(RunProbe("render " + kProbe + song + " --set 3=0.5"), 1,
+                               "parameter out of range");
+}
+
 TEST_F(ToolRender, MonoPluginFillsBothChannels) {
     ProbeRun run = RunProbe("render " + kProbe + " " + kSong + " -o " + kOut +
                                 " --rate 1000 --tail 0.1 --format f32",

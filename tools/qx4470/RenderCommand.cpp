@@ -1,7 +1,8 @@
 // qx4470 render PLUGIN SONG.mid -o OUT.wav: plays a MIDI file through a plug-in offline.
 // The host sequence is the one real hosts use: effOpen, sample rate, block size, the preset
-// file, the program, effMainsChanged(1), then per block one effProcessEvents (an empty list
-// too) followed by the audio callback, and at the end effMainsChanged(0) and effClose.
+// file, the program, single parameter values, effMainsChanged(1), then per block one
+// effProcessEvents (an empty list too) followed by the audio callback, and at the end
+// effMainsChanged(0) and effClose.
 #include "tools/qx4470/Commands.h"
 #include "tools/qx4470/EventSchedule.h"
 #include "tools/qx4470/PluginHost.h"
@@ -194,6 +195,16 @@ int RunRender(const std::vector<std::string>& args) {
             return kExitFailure;
         }
         host.Dispatch(effSetProgram, 0, options.program);
+    }
+    // Single values go on top of the program, as a user turning knobs after choosing it.
+    for (const ParameterSetting& setting : options.parameters) {
+        if (setting.index >= effect->numParams || !effect->setParameter) {
+            ReportError("parameter " + std::to_string(setting.index) +
+                        " does not exist (the plug-in has " + std::to_string(effect->numParams) +
+                        ")");
+            return kExitFailure;
+        }
+        effect->setParameter(effect, setting.index, (float)setting.value);
     }
     // The channel counts may change while the plug-in is opened and set up.
     int inputs = effect->numInputs;

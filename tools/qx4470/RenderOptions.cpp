@@ -18,12 +18,25 @@ bool ParseInteger(const std::string& text, long minimum, long maximum, int* valu
     return true;
 }
 
-bool ParseSeconds(const std::string& text, double maximum, double* value) {
+bool ParseNumber(const std::string& text, double maximum, double* value) {
     if (text.empty()) return false;
     char* end = nullptr;
     double parsed = std::strtod(text.c_str(), &end);
     if (*end != '\0' || !std::isfinite(parsed) || parsed < 0 || parsed > maximum) return false;
     *value = parsed;
+    return true;
+}
+
+// "INDEX=VALUE": a parameter number from 0 and a normalised value from 0 to 1.
+bool ParseParameterSetting(const std::string& text, ParameterSetting* setting) {
+    size_t equals = text.find('=');
+    if (equals == std::string::npos) return false;
+    int index = 0;
+    double value = 0.0;
+    if (!ParseInteger(text.substr(0, equals), 0, 0x7FFFFFFF, &index) ||
+        !ParseNumber(text.substr(equals + 1), 1.0, &value))
+        return false;
+    *setting = {index, value};
     return true;
 }
 
@@ -56,7 +69,7 @@ bool ParseRenderOptions(const std::vector<std::string>& args, RenderOptions* opt
         }
         bool known = name == "-o" || name == "--output" || name == "--rate" || name == "--block" ||
                      name == "--format" || name == "--program" || name == "--load" ||
-                     name == "--tail";
+                     name == "--tail" || name == "--set";
         if (!known) {
             *error = "unknown option " + name;
             return false;
@@ -94,8 +107,15 @@ bool ParseRenderOptions(const std::vector<std::string>& args, RenderOptions* opt
                 *error = "--program must be a program number from 0";
                 return false;
             }
+        } else if (name == "--set") {
+            ParameterSetting setting;
+            if (!ParseParameterSetting(value, &setting)) {
+                *error = "--set takes INDEX=VALUE, a parameter number and a value from 0 to 1";
+                return false;
+            }
+            options->parameters.push_back(setting);
         } else if (name == "--tail") {
-            if (!ParseSeconds(value, kMaxTailSeconds, &options->tailSeconds)) {
+            if (!ParseNumber(value, kMaxTailSeconds, &options->tailSeconds)) {
                 *error = "--tail must be a number of seconds from 0 to 3600";
                 return false;
             }

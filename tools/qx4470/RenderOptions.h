@@ -6,6 +6,12 @@
 #include <string>
 #include <vector>
 
+// One --set INDEX=VALUE: a parameter and its normalised value (0..1).
+struct ParameterSetting {
+    int index;
+    double value;
+};
+
 struct RenderOptions {
     std::string plugin;
     std::string midiFile;
@@ -17,6 +23,7 @@ struct RenderOptions {
     wav::SampleFormat format = wav::SampleFormat::Pcm16;
     int program = -1; // -1: leave the plug-in's program alone
     double tailSeconds = 2.0;
+    std::vector<ParameterSetting> parameters; // set in this order after the program
 };
 
 constexpr int kMinSampleRate = 1000;

@@ -19,6 +19,7 @@ const Command kCommands[] = {
     {"render", RunRender},
     {"convert", RunConvert},
     {"programs", RunPrograms},
+    {"tape", RunTape},
 };
 
 const char kUsage[] =
@@ -38,6 +39,8 @@ const char kUsage[] =
     "      --program N      select program N before playing\n"
     "      --load FILE      load an FXP program or FXB bank before playing\n"
     "      --tail SEC       release tail after the last event in seconds (default 2)\n"
+    "      --set I=V        set parameter I to the normalised value V (0 to 1) after the\n"
+    "                       program is selected; may be repeated\n"
     "  qx4470 convert IN OUT\n"
     "      Converts between the hardware's SysEx files (.syx: one program, a bank, or a\n"
     "      stream of messages with write requests; DW-8000 or DW-6000) and QX-4470 program\n"
@@ -45,6 +48,14 @@ const char kUsage[] =
     "      does not set come from factory bank A.\n"
     "  qx4470 programs FILE\n"
     "      Lists the programs a .syx, .fxp or .fxb file sets, with their main settings.\n"
+    "  qx4470 tape IN.wav OUT [options]\n"
+    "      Decodes a WAV recording of a DW-8000 tape dump into a bank file (.fxb) or a SysEx\n"
+    "      bank (.syx, each program with a write request) and prints what it found. Exits 3\n"
+    "      (the file written all the same) when programs failed their checksum.\n"
+    "      --highpass HZ    high-pass pre-filter against hum and rumble (default off)\n"
+    "      --lowpass HZ     low-pass pre-filter against hiss (default off)\n"
+    "      --threshold P    level an extreme must pass, in percent of the mean (default 50)\n"
+    "      --auto           try a grid of settings until one reads every program intact\n"
     "  qx4470 help\n"
     "      Shows this text.\n";
 
