@@ -1,10 +1,13 @@
 #!/usr/bin/env python3
 """Writes resources/demo.mid, the demo song that `qx4470 render` plays through the instrument.
 
-A format-1 Standard MIDI File of about 23 seconds with three tracks: a conductor track (meter,
-tempo 100 and a change to 120 for the last two bars), chords with the sustain pedal, the
-modulation wheel and a melody on channel 1, and a bass line with pitch-bend slides on
-channel 2. The output is the same bytes on every run.
+A short piece in A minor of 28 seconds at 128 beats a minute that walks through four
+factory programs of bank A by program change, four bars each over the same progression:
+a pad plays the chords (PROLOGUE), a bass plays the line (SYNTH BASS 1), a lead sings the
+melody (UNISON LEAD), and a bell closes with arpeggios and a last ringing chord (BELL SE 1).
+The instrument plays one program at a time, so each section features one sound. A format-1
+Standard MIDI File: a conductor track and one music track on channel 1. The output is the same
+bytes on every run.
 
 Usage: make_demo_mid.py [OUTPUT]   (default: resources/demo.mid beside this repository's tools)
 """
@@ -14,6 +17,16 @@ import sys
 
 TICKS = 480  # per quarter note
 BAR = 4 * TICKS
+TEMPO = 128  # beats a minute
+
+# Bank A program numbers (0-based, in keypad order 11..88).
+PAD = 48  # 71 PROLOGUE
+BASS = 45  # 66 SYNTH BASS 1
+LEAD = 40  # 61 UNISON LEAD
+BELL = 1  # 12 BELL SE 1
+
+# Am F C G, one chord a bar, as (root, chord tones for the pad in close voicing).
+PROGRESSION = [(45, (57, 60, 64)), (41, (57, 60, 65)), (48, (55, 60, 64)), (43, (55, 59, 62))]
 
 
 def var_length(value):
@@ -40,101 +53,92 @@ def meta(kind, payload):
     return bytes([0xFF, kind]) + var_length(len(payload)) + payload
 
 
-def note(events, channel, start, length, key, velocity):
+CHANNEL = 0
+
+
+def program(events, tick, number):
+    # Before the notes of the same tick: a program change releases whatever still sounds.
+    events.append((tick, 0, bytes([0xC0 | CHANNEL, number])))
+
+
+def note(events, start, length, key, velocity):
     # Note-offs sort before note-ons at the same tick so repeated keys retrigger cleanly.
-    events.append((start, 1, bytes([0x90 | channel, key, velocity])))
-    events.append((start + length, 0, bytes([0x80 | channel, key, 0x40])))
+    events.append((start, 2, bytes([0x90 | CHANNEL, key, velocity])))
+    events.append((start + length, 1, bytes([0x80 | CHANNEL, key, 0x40])))
 
 
-def controller(events, channel, tick, number, value):
-    events.append((tick, 2, bytes([0xB0 | channel, number, value])))
-
-
-def bend(events, channel, tick, value):
-    value += 8192
-    events.append((tick, 2, bytes([0xE0 | channel, value & 0x7F, value >> 7])))
+def controller(events, tick, number, value):
+    events.append((tick, 3, bytes([0xB0 | CHANNEL, number, value])))
 
 
 def conductor():
-    events = [
+    return [
         (0, 0, meta(0x03, b"QX-4470 demo")),
         (0, 0, meta(0x58, bytes([4, 2, 24, 8]))),  # 4/4
-        (0, 0, meta(0x51, (600000).to_bytes(3, "big"))),  # 100 beats per minute
-        (8 * BAR, 0, meta(0x51, (500000).to_bytes(3, "big"))),  # 120 for the coda
+        (0, 0, meta(0x51, (60000000 // TEMPO).to_bytes(3, "big"))),
     ]
-    return events
 
 
-# A minor: Am F C G | Am F C E | Am(add9) Fmaj7, one chord per bar, notes as MIDI keys.
-CHORDS = [
-    [57, 60, 64], [53, 57, 60, 65], [55, 60, 64], [55, 59, 62, 67],
-    [57, 60, 64, 69], [53, 57, 60, 64], [55, 60, 64, 67], [56, 59, 64, 68],
-    [57, 59, 60, 64, 71], [53, 57, 60, 64, 69],
-]
-ROOTS = [45, 41, 48, 43, 45, 41, 48, 40, 45, 41]
-# Melody for bars 5-10: (bar, beat, length in beats, key).
-MELODY = [
-    (4, 0, 1.5, 76), (4, 1.5, 0.5, 74), (4, 2, 2, 72),
-    (5, 0, 1, 69), (5, 1, 1, 72), (5, 2, 2, 77),
-    (6, 0, 1.5, 76), (6, 1.5, 0.5, 74), (6, 2, 1, 72), (6, 3, 1, 71),
-    (7, 0, 3, 71), (7, 3, 1, 68),
-    (8, 0, 2, 69), (8, 2, 1, 71), (8, 3, 1, 72),
-    (9, 0, 4, 76),
-]
+def pad(events, start):
+    """Whole-bar chords, each tied into the next so the pad never drops out."""
+    program(events, start, PAD)
+    for bar, (_, chord) in enumerate(PROGRESSION):
+        for key in chord:
+            note(events, start + bar * BAR, BAR - 10, key, 40)
 
 
-def chords_track():
-    events = [(0, 0, meta(0x03, b"Chords"))]
-    channel = 0
-    for bar, chord in enumerate(CHORDS):
-        start = bar * BAR
-        last = bar == len(CHORDS) - 1
-        # Pedal up just before each bar, down just after the chord is struck.
-        controller(events, channel, start + 10, 64, 127)
-        controller(events, channel, start + BAR - 20, 64, 0)
-        if last:
-            for i, key in enumerate(chord):  # a slow strum for the final chord
-                note(events, channel, start + 40 * i, BAR - 60 - 40 * i, key, 70)
-        else:
-            for beat in (0, 2):
-                velocity = 84 if beat == 0 else 68
-                for key in chord:
-                    note(events, channel, start + beat * TICKS, 2 * TICKS - 30, key, velocity)
-    # The modulation wheel swells through bars 5-8 and is released for the coda.
-    for step in range(33):
-        controller(events, channel, 4 * BAR + step * BAR // 8, 1, min(127, step * 4))
-    controller(events, channel, 8 * BAR, 1, 0)
-    for bar, beat, length, key in MELODY:
-        start = bar * BAR + int(beat * TICKS)
-        note(events, channel, start, int(length * TICKS) - 20, key, 96)
-    return events
-
-
-def bass_track():
-    events = [(0, 0, meta(0x03, b"Bass"))]
-    channel = 1
-    pattern = [(0, 0), (1, 0), (1.5, 12), (2, 0), (3, 7), (3.5, 12)]  # (beat, interval)
-    for bar, root in enumerate(ROOTS):
-        start = bar * BAR
-        if bar == len(ROOTS) - 1:
-            note(events, channel, start, BAR - 60, root, 100)
-            continue
-        for beat, interval in pattern:
-            velocity = 104 if beat == 0 else 82
-            note(events, channel, start + int(beat * TICKS), TICKS // 2 - 30, root + interval,
+def bass(events, start):
+    """Eighth notes on the roots with octave and fifth jumps, a fill into each next chord."""
+    program(events, start, BASS)
+    groove = [(0, 0), (0.5, 0), (1, 12), (1.5, 0), (2, 7), (2.5, 0), (3, 12), (3.5, 10)]
+    for bar, (root, _) in enumerate(PROGRESSION):
+        for beat, interval in groove:
+            velocity = 100 if beat in (0, 2) else 84
+            note(events, start + bar * BAR + int(beat * TICKS), TICKS // 2 - 40, root + interval,
                  velocity)
-    # Slide up a whole tone into bar 5, and a fall-off at the very end.
-    slide = 4 * BAR
-    for step in range(9):
-        bend(events, channel, slide + step * 30, -4096 + step * 512)
-    for step in range(17):
-        bend(events, channel, 9 * BAR + 3 * TICKS + step * 20, -step * 480)
-    bend(events, channel, 10 * BAR, 0)
+
+
+# The melody over Am F C G: (bar, beat, length in beats, key).
+MELODY = [
+    (0, 0, 1.5, 76), (0, 1.5, 0.5, 74), (0, 2, 1, 72), (0, 3, 1, 69),
+    (1, 0, 1, 72), (1, 1, 1, 69), (1, 2, 2, 77),
+    (2, 0, 1.5, 76), (2, 1.5, 0.5, 74), (2, 2, 1, 72), (2, 3, 1, 67),
+    (3, 0, 3, 71), (3, 3, 1, 74),
+]
+
+
+def lead(events, start):
+    """The tune, legato, with a touch of wheel vibrato on its long notes."""
+    program(events, start, LEAD)
+    for bar, beat, length, key in MELODY:
+        note(events, start + bar * BAR + int(beat * TICKS), int(length * TICKS) - 20, key, 92)
+    for bar in (1, 3):  # vibrato swells in on the half notes and goes again
+        controller(events, start + bar * BAR + 2 * TICKS, 1, 30)
+        controller(events, start + (bar + 1) * BAR - 40, 1, 0)
+
+
+def bell(events, start):
+    """F and G arpeggios resolving to a last A minor chord that rings out."""
+    program(events, start, BELL)
+    arpeggios = [(65, 69, 72, 77, 72, 69, 72, 77), (67, 71, 74, 79, 74, 71, 74, 79)]
+    for bar, keys in enumerate(arpeggios):
+        for step, key in enumerate(keys):
+            note(events, start + bar * BAR + step * TICKS // 2, TICKS // 2 - 20, key, 52)
+    for i, key in enumerate((69, 72, 76, 81)):  # a gentle strum
+        note(events, start + 2 * BAR + 60 * i, BAR - 60 * i, key, 50)
+
+
+def music():
+    events = [(0, 0, meta(0x03, b"Pad, bass, lead, bell"))]
+    pad(events, 0)
+    bass(events, 4 * BAR)
+    lead(events, 8 * BAR)
+    bell(events, 12 * BAR)
     return events
 
 
 def song():
-    tracks = [conductor(), chords_track(), bass_track()]
+    tracks = [conductor(), music()]
     header = b"MThd" + struct.pack(">IHHH", 6, 1, len(tracks), TICKS)
     return header + b"".join(track_chunk(t) for t in tracks)
 
