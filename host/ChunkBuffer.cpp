@@ -36,6 +36,12 @@ bool ChunkBuffer::AppendText(const std::string& text) {
            AppendBytes(text.data(), static_cast<int>(text.size()));
 }
 
+bool ChunkBuffer::AppendText(const char* text) {
+    const size_t length = text ? std::strlen(text) : 0;
+    if (length > static_cast<size_t>(INT32_MAX)) return false;
+    return AppendInt32(static_cast<int32_t>(length)) && AppendBytes(text, static_cast<int>(length));
+}
+
 int ChunkBuffer::ReadInt32(int position, int32_t* value) const {
     *value = 0;
     if (!Holds(position, 4)) return -1;

@@ -29,6 +29,9 @@ public:
     bool AppendBytes(const void* bytes, int size);
     // An int32 length, then the bytes of the text without terminator.
     bool AppendText(const std::string& text);
+    // The same for a terminated text (null: the empty text), without making a std::string of
+    // it: program names are stored on the audio thread, where a long one must not allocate.
+    bool AppendText(const char* text);
 
     int ReadInt32(int position, int32_t* value) const;
     int ReadDouble(int position, double* value) const;

@@ -129,7 +129,10 @@ void IPlugBase::AttachEditor(IEditor* editor) {
 }
 
 void IPlugBase::SetBlockSize(int frames) {
-    if (frames == blockSize_ || frames < 0) return;
+    // A host that announces no frames at all still sends audio calls: the buffers it had stay,
+    // and longer calls are served in pieces of their size. Without them nothing would be
+    // written into the host's buffers.
+    if (frames == blockSize_ || frames <= 0) return;
     // Build the new buffers first, so a failed allocation leaves the old ones intact.
     std::vector<std::vector<double>> inputs(inChannels_.size(), std::vector<double>(frames, 0.0));
     std::vector<std::vector<double>> outputs(outChannels_.size(), std::vector<double>(frames, 0.0));
@@ -244,7 +247,13 @@ void IPlugBase::ModifyCurrentPreset(const char* name) {
     IPresetSlot& preset = presets_[currentPreset_];
     preset.state.Clear();
     SerializeState(preset.state);
-    if (name && *name) preset.name = std::string(name).substr(0, kPresetNameCapacity);
+    // Assigned in place: the SysEx dump path stores programs on the audio thread, and a name
+    // that fits the slot's storage must not allocate.
+    if (!name || !*name) return;
+    size_t length = 0;
+    while (length < kPresetNameCapacity && name[length])
+        ++length;
+    preset.name.assign(name, length);
 }
 
 int IPlugBase::CountPresetsNamed(const char* text) const {

@@ -3,6 +3,7 @@
 #include "dsp/WaveData.h"
 #include "dsp/WaveStore.h"
 #include "host/PluginEntry.h"
+#include "instrument/SysExFormat.h"
 
 #include <algorithm>
 #include <cmath>
@@ -48,6 +49,8 @@ QX4470::QX4470(audioMasterCallback hostCallback) : Synth(kIdentity, hostCallback
     config.ReadConfiguration();
     for (int i = 0; i < kVoicePool; ++i)
         paths_[i] = &voices[i].path;
+    // Dump requests are answered on the audio thread: room for the longest message sent.
+    sysexOut_.Reserve(sysex::kDw8000DumpSize);
     ResetEngine(GetSampleRate());
     InitParameters();
     NotifyAllParametersChanged();
