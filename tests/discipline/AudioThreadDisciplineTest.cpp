@@ -6,10 +6,12 @@
 #include "instrument/QX4470.h"
 #include "tests/discipline/ThreadActivity.h"
 
+#include "tests/support/VstEventBuilder.h"
 #include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+
 #include <gtest/gtest.h>
 #include <memory>
 #include <mutex>
@@ -60,15 +62,7 @@ struct BlockEvents {
     std::vector<uint8_t> list;
 
     void Midi(int offset, uint8_t status, uint8_t data1, uint8_t data2 = 0) {
-        VstMidiEvent event;
-        std::memset(&event, 0, sizeof(event));
-        event.type = kVstMidiType;
-        event.byteSize = sizeof(event);
-        event.deltaFrames = offset;
-        event.midiData[0] = static_cast<char>(status);
-        event.midiData[1] = static_cast<char>(data1);
-        event.midiData[2] = static_cast<char>(data2);
-        midi.push_back(event);
+        midi.push_back(MidiEvent(offset, status, data1, data2));
     }
     void SysEx(int offset, std::vector<uint8_t>& bytes) {
         VstMidiSysexEvent event;

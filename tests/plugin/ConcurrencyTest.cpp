@@ -3,6 +3,7 @@
 // once and share the waveform store, the rate tables and the noise generator. The ThreadSanitizer
 // build runs these tests to find data races; a watchdog turns a deadlock into a failure.
 #include "tests/plugin/TestHost.h"
+#include "tests/support/VstEventBuilder.h"
 
 #include <algorithm>
 #include <atomic>
@@ -95,14 +96,8 @@ public:
 private:
     static constexpr int kMaxEvents = 16;
     void Add(uint8_t status, int data1, int data2, int offset) {
-        VstMidiEvent& event = events_[count_++];
-        std::memset(&event, 0, sizeof(event));
-        event.type = kVstMidiType;
-        event.byteSize = sizeof(event);
-        event.deltaFrames = offset;
-        event.midiData[0] = static_cast<char>(status);
-        event.midiData[1] = static_cast<char>(data1);
-        event.midiData[2] = static_cast<char>(data2);
+        events_[count_++] =
+            MidiEvent(offset, status, static_cast<uint8_t>(data1), static_cast<uint8_t>(data2));
     }
     VstEvents* List() {
         auto* list = reinterpret_cast<VstEvents*>(storage_);

@@ -1,9 +1,11 @@
 // MIDI and SysEx events from the host, and the audio callbacks.
 #include "tests/plugin/TestHost.h"
+#include "tests/support/VstEventBuilder.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -18,15 +20,7 @@ struct Events : OpenPluginTest {
 };
 
 VstMidiEvent Midi(uint8_t status, uint8_t data1, uint8_t data2, int offset = 0) {
-    VstMidiEvent event;
-    std::memset(&event, 0, sizeof(event));
-    event.type = kVstMidiType;
-    event.byteSize = sizeof(event);
-    event.deltaFrames = offset;
-    event.midiData[0] = static_cast<char>(status);
-    event.midiData[1] = static_cast<char>(data1);
-    event.midiData[2] = static_cast<char>(data2);
-    return event;
+    return MidiEvent(offset, status, data1, data2);
 }
 
 VstMidiSysexEvent SysEx(std::vector<uint8_t>& bytes) {

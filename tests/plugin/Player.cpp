@@ -2,6 +2,7 @@
 
 #include "host/IPlugVST.h"
 #include "instrument/ParameterTable.h"
+#include "tests/support/VstEventBuilder.h"
 
 #include <algorithm>
 #include <cstring>
@@ -56,14 +57,8 @@ Stereo Player::Render(long frames) {
         std::vector<VstMidiEvent> midi;
         for (const Scheduled& s : pending_)
             if (s.frame >= position_ && s.frame < position_ + count) {
-                VstMidiEvent event;
-                std::memset(&event, 0, sizeof(event));
-                event.type = kVstMidiType;
-                event.byteSize = sizeof(event);
-                event.deltaFrames = static_cast<VstInt32>(s.frame - position_);
-                for (int i = 0; i < 3; ++i)
-                    event.midiData[i] = static_cast<char>(s.bytes[i]);
-                midi.push_back(event);
+                midi.push_back(MidiEvent(static_cast<int>(s.frame - position_), s.bytes[0],
+                                         s.bytes[1], s.bytes[2]));
             }
         std::vector<VstEvent*> list;
         for (VstMidiEvent& event : midi)

@@ -8,6 +8,8 @@
 #include "tests/plugin/TestHost.h"
 #include "tests/support/SignalMeasure.h"
 
+#include "tests/support/VstEventBuilder.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -45,15 +47,7 @@ public:
     ~Rig() { host_.Close(effect); }
 
     void Midi(int offset, uint8_t status, uint8_t data1, uint8_t data2 = 0) {
-        VstMidiEvent event;
-        std::memset(&event, 0, sizeof(event));
-        event.type = kVstMidiType;
-        event.byteSize = sizeof(event);
-        event.deltaFrames = offset;
-        event.midiData[0] = static_cast<char>(status);
-        event.midiData[1] = static_cast<char>(data1);
-        event.midiData[2] = static_cast<char>(data2);
-        pending_.push_back(event);
+        pending_.push_back(MidiEvent(offset, status, data1, data2));
     }
     void Set(int index, double normalized) {
         effect->setParameter(effect, index, static_cast<float>(normalized));
