@@ -2,7 +2,7 @@
 # Builds QX-4470 on a Debian machine, installing what is missing first.
 #   ./build.sh demo   build the Linux plug-in and tool, render resources/demo.mid to demo.wav
 #   ./build.sh test   build all three targets and run every test (Windows ones under wine),
-#                     then the threading tests in a ThreadSanitizer build
+#                     then ThreadSanitizer, Address+UB-Sanitizer and brief fuzzing builds
 #   ./build.sh build  build all three targets without testing
 #   ./build.sh bench  build the Linux release, run the benchmarks and compare with amsynth
 set -euo pipefail
@@ -10,10 +10,13 @@ cd "$(dirname "$0")"
 ROOT=$PWD
 JOBS=$(nproc)
 
-BASE_PACKAGES=(cmake ninja-build g++ googletest libbenchmark-dev zlib1g-dev)
+BASE_PACKAGES=(cmake ninja-build g++ googletest libbenchmark-dev zlib1g-dev libpng-dev libstb-dev
+               fonts-dejavu-core fonts-liberation2)
 CROSS_PACKAGES=(g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools libz-mingw-w64-dev
-                binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 wine wine64 wine32:i386)
+                binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 wine wine64 wine32:i386
+                dpkg-dev)
 HOST_PACKAGES=(ardour qtractor amsynth)
+FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 
 log() { printf '== %s\n' "$*"; }
 
@@ -92,6 +95,51 @@ run_tsan_tests() {
         ctest --output-on-failure -R '^plugin_host_test$')
 }
 
+# The AddressSanitizer + UndefinedBehaviorSanitizer build: the plug-in, the tool and every
+# native test program, at -O1 (readable stacks, and the tests run far faster than at -O0) and
+# without the benchmarks. Any report ends the program with a failure. Left out: the
+# scanner tests (they load the plug-in into third-party programs without the sanitizer runtime,
+# which refuses to start there), the peer renders (amsynth's own leaks and its reading past a
+# chunk are reported inside our tool) and the factory audition (it renders every program
+# through the tool again, which takes minutes under the sanitizers and adds no new path).
+build_asan() {
+    log "configuring build/asan (AddressSanitizer, UndefinedBehaviorSanitizer)"
+    cmake -S "$ROOT" -B "$ROOT/build/asan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g" -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -g" \
+        -DQX_SANITIZE=address,undefined -DQX_BUILD_BENCH=OFF >/dev/null || return 1
+    log "building build/asan"
+    cmake --build "$ROOT/build/asan" -j"$JOBS"
+}
+run_asan_tests() {
+    log "testing build/asan (AddressSanitizer, UndefinedBehaviorSanitizer)"
+    (cd "$ROOT/build/asan" &&
+        ASAN_OPTIONS="halt_on_error=1 detect_leaks=1 strict_string_checks=1 ${ASAN_OPTIONS:-}" \
+        UBSAN_OPTIONS="halt_on_error=1 print_stacktrace=1 ${UBSAN_OPTIONS:-}" \
+        GTEST_FILTER='-PeerRender.*' \
+        ctest --output-on-failure -j"$JOBS" -E '^(scanner_.*|factory_audition)$')
+}
+
+# The libFuzzer build (clang, with both sanitizers): only the fuzz programs. Each runs briefly
+# from the committed seeds; tests/fuzz/run_long.sh runs them for longer.
+FUZZ_SECONDS=${FUZZ_SECONDS:-10}
+build_fuzz() {
+    log "configuring build/fuzz (libFuzzer)"
+    CC=clang CXX=clang++ cmake -S "$ROOT" -B "$ROOT/build/fuzz" -G Ninja \
+        -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g" \
+        -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -g" -DQX_SANITIZE=address,undefined -DQX_FUZZ=ON \
+        -DQX_BUILD_BENCH=OFF >/dev/null || return 1
+    log "building build/fuzz"
+    cmake --build "$ROOT/build/fuzz" -j"$JOBS" --target fuzz_chunk fuzz_preset_file fuzz_sysex \
+        fuzz_tape fuzz_ini fuzz_midi_file
+}
+run_fuzz_briefly() {
+    log "fuzzing each reader for ${FUZZ_SECONDS} s (build/fuzz)"
+    # From the committed inputs only, so that the run takes the same time on every machine.
+    rm -rf "$ROOT/build/fuzz/brief-corpus"
+    FUZZ_WORK_CORPUS="$ROOT/build/fuzz/brief-corpus" \
+        "$ROOT/tests/fuzz/run_fuzzers.sh" "$ROOT/build/fuzz" "$FUZZ_SECONDS"
+}
+
 case "${1:-}" in
 demo)
     need_packages "${BASE_PACKAGES[@]}"
@@ -104,13 +152,16 @@ demo)
     log "done: $ROOT/demo.wav, peak ${rendered##*peak }"
     ;;
 test)
-    need_packages "${BASE_PACKAGES[@]}" "${CROSS_PACKAGES[@]}" "${HOST_PACKAGES[@]}"
+    need_packages "${BASE_PACKAGES[@]}" "${CROSS_PACKAGES[@]}" "${HOST_PACKAGES[@]}" \
+        "${FUZZ_PACKAGES[@]}"
     build_all
     start_wine
     trap stop_wine EXIT
     status=0
     for folder in linux win64 win32; do run_tests "$folder" || status=1; done
     { build_tsan && run_tsan_tests; } || status=1
+    { build_asan && run_asan_tests; } || status=1
+    { build_fuzz && run_fuzz_briefly; } || status=1
     [ $status -eq 0 ] && log "all tests passed" || log "some tests failed"
     exit $status
     ;;

@@ -11,8 +11,9 @@
 
 // The packed paths need x86 vector registers: SSE2 in the build's baseline, AVX and AVX-512
 // compiled per function and taken only where the processor has them. Other builds render
-// plainly.
-#if defined(__GNUC__) && defined(__SSE2__) && (defined(__x86_64__) || defined(__i386__))
+// plainly, and so do clang builds (the fuzzers), which do not honour the GCC target pragmas.
+#if defined(__GNUC__) && !defined(__clang__) && defined(__SSE2__) &&                               \
+    (defined(__x86_64__) || defined(__i386__))
 #define QX_VOICE_RENDERER_LANES 1
 #endif
 

@@ -326,8 +326,11 @@ VstIntPtr IPlugVST::Dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, v
     case effProcessEvents: {
         const VstEvents* events = static_cast<const VstEvents*>(ptr);
         if (!events) return 0;
+        // The host's list runs past the two entries the structure declares: index through a
+        // pointer, since indexing the declared array beyond them is undefined.
+        VstEvent* const* list = events->events;
         for (int i = 0; i < events->numEvents; ++i) {
-            const VstEvent* event = events->events[i];
+            const VstEvent* event = list[i];
             if (!event) continue;
             if (event->type == kVstMidiType) {
                 const VstMidiEvent* midi = reinterpret_cast<const VstMidiEvent*>(event);

@@ -42,7 +42,10 @@ int QX4470::UnserializeState(const ChunkBuffer& chunk, int position) {
         // The stored program index and name are not used: the program keeps its own.
         int32_t nameLength = 0;
         int next = chunk.ReadInt32(position + kRecordTagSize + 4, &nameLength);
-        position = next < 0 || nameLength < 0 ? -1 : next + nameLength;
+        // A name longer than the rest of the chunk breaks the record off (and must not wrap
+        // the position around).
+        position =
+            next < 0 || nameLength < 0 || nameLength > chunk.Size() - next ? -1 : next + nameLength;
     }
     for (int i = 0; i < kNumParams && position >= 0; ++i) {
         double value = 0.0;
