@@ -137,7 +137,7 @@ run_fuzz_briefly() {
     # From the committed inputs only, so that the run takes the same time on every machine.
     rm -rf "$ROOT/build/fuzz/brief-corpus"
     FUZZ_WORK_CORPUS="$ROOT/build/fuzz/brief-corpus" \
-        "$ROOT/tests/fuzz/run_fuzzers.sh" "$ROOT/build/fuzz" "$FUZZ_SECONDS"
+        FUZZ_SEED=${FUZZ_SEED:-1} "$ROOT/tests/fuzz/run_fuzzers.sh" "$ROOT/build/fuzz" "$FUZZ_SECONDS"
 }
 
 case "${1:-}" in

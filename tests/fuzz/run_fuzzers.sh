@@ -13,6 +13,11 @@ shift 2
 targets=("$@")
 [ ${#targets[@]} -eq 0 ] && targets=(chunk preset_file sysex tape ini midi_file)
 
+# FUZZ_SEED fixes libFuzzer's random seed, so that a brief run tries the same inputs every time
+# (the test run sets it); without it each run explores afresh.
+seed_flags=()
+[ -n "${FUZZ_SEED:-}" ] && seed_flags=(-seed="$FUZZ_SEED")
+
 export ASAN_OPTIONS="halt_on_error=1 detect_leaks=1 ${ASAN_OPTIONS:-}"
 export UBSAN_OPTIONS="halt_on_error=1 print_stacktrace=1 ${UBSAN_OPTIONS:-}"
 status=0
@@ -21,7 +26,8 @@ for target in "${targets[@]}"; do
     mkdir -p "$corpus" "$build/fuzz-artifacts"
     log=$build/fuzz-artifacts/$target.log
     # Slow inputs count as faults too: a host waits for every call.
-    "$build/fuzz_$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+    "$build/fuzz_$target" "${seed_flags[@]}" -max_total_time="$seconds" -timeout=10 \
+        -rss_limit_mb=2048 \
         -print_final_stats=1 -artifact_prefix="$build/fuzz-artifacts/$target-" \
         "$corpus" "$here/corpus/$target" $(ls -d "$here/regressions/$target" 2>/dev/null) \
         >"$log" 2>&1
