@@ -33,7 +33,7 @@ for target in "${targets[@]}"; do
         >"$log" 2>&1
     result=$?
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
-    coverage=$(grep -o 'cov: [0-9]*' "$log" | tail -1)
+    coverage=$(grep -ao 'cov: [0-9]*' "$log" | tail -1)
     printf 'fuzz %-12s %s runs, %s, exit %s\n' "$target" "${runs:-?}" "${coverage:-cov: ?}" "$result"
     if [ $result -ne 0 ]; then
         status=1
