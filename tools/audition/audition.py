@@ -30,7 +30,7 @@ SILENCE_DBFS = -60.0  # a peak below this is a program that does not sound
 MAX_DEVIATION_DB = 9.0  # from the median RMS level of the program's bank
 TAIL_SECONDS = 1.5
 
-# Programs whose level is far from their bank's by design, with the values that make it so.
+# Programs whose level is far from their bank's by their own values, with the values that make it so.
 # Keyed by (bank, name); a listed program that passes anyway is marked in the report.
 EXPECTED = {
     ("A", "PIZZICATO"): "a pluck: the amplifier falls to 3/31 in 56 ms and is silent after 0.3 s",
@@ -55,7 +55,7 @@ EXPECTED = {
                                    "at the strike",
 }
 
-# Programs whose peak passes full scale by design, with the values that make it so. Only these
+# Programs whose peak passes full scale by their own values, with the values that make it so. Only these
 # excuse clipping; silence always fails.
 EXPECTED_PEAKS = {
     ("6000", "SYN DRUM"): "full noise (31, 0.8 in the 6000 curve) in six-voice unison through "
@@ -73,10 +73,10 @@ TICKS = 480  # per quarter note; the tempo is 120, so one tick is 1/960 s
 SECOND = 2 * TICKS
 
 
-def _notes(spec):
-    """spec: (start in seconds, length in seconds, keys, velocity) -> note events in ticks."""
+def _notes(phrases):
+    """phrases: (start in seconds, length in seconds, keys, velocity) -> note events in ticks."""
     events = []
-    for start, length, keys, velocity in spec:
+    for start, length, keys, velocity in phrases:
         for key in keys:
             events.append((round(start * SECOND), round(length * SECOND), key, velocity))
     return events
