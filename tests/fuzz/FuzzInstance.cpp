@@ -2,6 +2,7 @@
 
 #include "host/PluginEntry.h"
 #include "instrument/ParameterTable.h"
+#include "tests/support/VstEventBuilder.h"
 
 #include <cmath>
 #include <cstdio>
@@ -85,14 +86,7 @@ void Instance::SendEvents(const std::vector<VstEvent*>& events) {
 }
 
 void Instance::SendMidi(uint8_t status, uint8_t data1, uint8_t data2, int offset) {
-    VstMidiEvent event;
-    std::memset(&event, 0, sizeof(event));
-    event.type = kVstMidiType;
-    event.byteSize = sizeof(event);
-    event.deltaFrames = offset;
-    event.midiData[0] = static_cast<char>(status);
-    event.midiData[1] = static_cast<char>(data1);
-    event.midiData[2] = static_cast<char>(data2);
+    VstMidiEvent event = MidiEvent(offset, status, data1, data2);
     SendEvents({reinterpret_cast<VstEvent*>(&event)});
 }
 
