@@ -311,9 +311,11 @@ int IPlugBase::UnserializePresets(const ChunkBuffer& chunk, int position) {
         if (position < 0) break;
         std::string name;
         position = chunk.ReadText(position, &name);
-        // A name that is not wholly there is not taken: the slot keeps what it had.
+        // A name that is not wholly there is not taken: the slot keeps what it had. Hosts and
+        // files see names as C strings, so a NUL inside ends the name here too; otherwise the
+        // bytes after it would live on unseen and change what the program compares as.
         if (position >= 0 && position <= chunk.Size())
-            preset.name = name.substr(0, kPresetNameCapacity);
+            preset.name = name.substr(0, std::min(name.find('\0'), size_t(kPresetNameCapacity)));
         uint8_t initialized = 0;
         position = chunk.ReadByte(position, &initialized);
         if (position < 0) break;
