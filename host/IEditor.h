@@ -12,4 +12,10 @@ public:
     // Opens the window inside the host's parent window; false when no window results.
     virtual bool OpenWindow(void* parent) = 0;
     virtual void CloseWindow() = 0;
+    // The instance has taken the editor (under the instance lock): controls take its values.
+    virtual void OnAttached() {}
+    // The host's idle call for the editor (effEditIdle), on its user-interface thread and
+    // outside the instance lock. Window systems without a timer of their own run the editor
+    // from here.
+    virtual void OnHostIdle() {}
 };

@@ -126,6 +126,7 @@ void IPlugBase::GetTimeSignature(int* numerator, int* denominator) {
 void IPlugBase::AttachEditor(IEditor* editor) {
     InstanceLock lock(mutex_);
     editor_.reset(editor);
+    if (editor_) editor_->OnAttached();
 }
 
 void IPlugBase::SetBlockSize(int frames) {

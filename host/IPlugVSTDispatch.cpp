@@ -40,6 +40,11 @@ VstIntPtr VSTCALLBACK IPlugVST::DispatcherProc(AEffect* effect, VstInt32 opcode,
             delete plug;
             return 0;
         }
+        if (opcode == effEditIdle) {
+            // The editor's own work (repaints, a popup menu's loop) runs outside the instance
+            // lock, so that it never holds up the audio thread.
+            if (IEditor* editor = plug->GetEditor()) editor->OnHostIdle();
+        }
         InstanceLock lock(plug->Mutex());
         return plug->Dispatch(opcode, index, value, ptr, opt);
     } catch (...) {

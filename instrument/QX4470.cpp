@@ -53,6 +53,7 @@ QX4470::QX4470(audioMasterCallback hostCallback) : Synth(kIdentity, hostCallback
     sysexOut_.Reserve(sysex::kDw8000DumpSize);
     ResetEngine(GetSampleRate());
     InitParameters();
+    CreateEditor();
     NotifyAllParametersChanged();
     LoadStartupBank();
     constructing = false;

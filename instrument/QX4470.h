@@ -11,12 +11,17 @@
 
 #include <array>
 
+class IGraphics;
+
 class QX4470 : public Synth {
 public:
     explicit QX4470(audioMasterCallback hostCallback);
     ~QX4470() override;
 
     void InitParameters() override;
+    // Builds the editor (no window yet) and attaches it.
+    void CreateEditor();
+    IGraphics* GetGraphics() const;
     void OnParameterChanged(int index) override;
     void OnReset() override;
     void SetSampleRate(double rate) override;

@@ -109,8 +109,12 @@ void QX4470::ApplyController(int controller, int value) {
         controllers.breath = value / 127.0;
     } else if (controller >= 0 && controller < Configuration::kControllerCount) {
         const int parameter = config.ccMap[controller];
-        if (parameter >= 0 && parameter < NParams())
+        if (parameter >= 0 && parameter < NParams()) {
             SetParameterFromEditor(parameter, value / 127.0);
+            // The knob follows the controller; the editor only stores the value here.
+            if (IEditor* editor = GetEditor())
+                editor->SetParameterFromPlug(parameter, value / 127.0, true);
+        }
     }
 }
 

@@ -192,6 +192,7 @@ TEST(Concurrency, DispatcherAndAudioThreadsTogether) {
         host.ParamDisplay(effect, index);
         host.Text(effect, effGetParamName, index);
         host.Text(effect, effGetParamLabel, index);
+        host.Call(effect, effEditIdle); // the editor idles outside the instance lock
         if (rounds % 8 == 0) {
             host.Call(effect, effSetProgram, 0, rounds / 8 % 64);
             host.Call(effect, effGetProgram);

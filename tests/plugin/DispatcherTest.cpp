@@ -104,11 +104,17 @@ TEST_F(Plugin, SpeakerArrangementsAreNoInputsAndStereoOutputs) {
     EXPECT_EQ(right[10], 0.5f) << "a disconnected output's host buffer is not written";
 }
 
-TEST_F(Plugin, NoEditorMeansNoRectangle) {
+TEST_F(Plugin, EditorRectangleIsThePanelSize) {
+    EXPECT_TRUE(effect->flags & effFlagsHasEditor);
     ERect* rect = nullptr;
-    EXPECT_EQ(host.Call(effect, effEditGetRect, 0, 0, &rect), 0);
-    EXPECT_EQ(host.Call(effect, effEditOpen), 0);
-    EXPECT_EQ(host.Call(effect, effEditClose), 0);
+    ASSERT_EQ(host.Call(effect, effEditGetRect, 0, 0, &rect), 1);
+    ASSERT_NE(rect, nullptr);
+    EXPECT_EQ(rect->top, 0);
+    EXPECT_EQ(rect->left, 0);
+    EXPECT_EQ(rect->bottom, 718);
+    EXPECT_EQ(rect->right, 1150);
+    EXPECT_EQ(host.Call(effect, effEditGetRect), 0); // nowhere to put it
+    EXPECT_EQ(host.Call(effect, effEditClose), 1);   // closing an unopened editor is harmless
 }
 
 TEST_F(Plugin, MidiKeyNamesAreEmpty) {

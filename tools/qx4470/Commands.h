@@ -15,6 +15,7 @@ int RunRender(const std::vector<std::string>& args);
 int RunConvert(const std::vector<std::string>& args);
 int RunPrograms(const std::vector<std::string>& args);
 int RunTape(const std::vector<std::string>& args);
+int RunEdit(const std::vector<std::string>& args);
 
 // Helpers shared by the commands.
 // Prints "qx4470: <message>" as one line on stderr.

@@ -20,6 +20,7 @@ const Command kCommands[] = {
     {"convert", RunConvert},
     {"programs", RunPrograms},
     {"tape", RunTape},
+    {"edit", RunEdit},
 };
 
 const char kUsage[] =
@@ -56,6 +57,12 @@ const char kUsage[] =
     "      --lowpass HZ     low-pass pre-filter against hiss (default off)\n"
     "      --threshold P    level an extreme must pass, in percent of the mean (default 50)\n"
     "      --auto           try a grid of settings until one reads every program intact\n"
+    "  qx4470 edit PLUGIN [options]\n"
+    "      Opens the plug-in's editor in a window of its own and keeps it running (idle calls\n"
+    "      about 30 times a second) until the window is closed. Plays nothing.\n"
+    "      --program N      select program N first\n"
+    "      --screenshot OUT.png  save the window's pixels after a while, then exit\n"
+    "      --after MS       when to take the screenshot, in milliseconds (default 1000)\n"
     "  qx4470 help\n"
     "      Shows this text.\n";
 
