@@ -20,6 +20,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <functional>
 #include <thread>
 
@@ -531,6 +532,25 @@ TEST(EditCommand, ScreenshotShowsTheEditor) {
     const IRect knob = ProvisionalKnobRect(kAutoBendTime);
     EXPECT_NE(shot.getPixel(knob.left + 2, Centre(knob.top, knob.bottom)),
               shot.getPixel(Centre(knob.left, knob.right), Centre(knob.top, knob.bottom)));
+}
+
+// The tool hosts other makers' editors too: amsynth's, from Debian, when it is installed.
+TEST(EditCommand, ScreenshotShowsAPeerPluginsEditor) {
+    const std::string peer = "/usr/lib/vst/amsynth_vst.so";
+    if (!std::ifstream(peer)) GTEST_SKIP() << peer << " is not installed";
+    const std::string out = "edit_peer_screenshot.png";
+    const std::string command =
+        std::string("./" QX_TOOL_FILE " edit ") + peer + " --screenshot " + out + " --after 400";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    LICE_MemBitmap shot;
+    ASSERT_TRUE(LICE_LoadPNG(out, &shot));
+    EXPECT_GT(shot.getWidth(), 100);
+    EXPECT_GT(shot.getHeight(), 100);
+    int differing = 0;
+    for (int y = 0; y < shot.getHeight(); y += 5)
+        for (int x = 0; x < shot.getWidth(); x += 5)
+            differing += shot.getPixel(x, y) != shot.getPixel(0, 0);
+    EXPECT_GT(differing, 100) << "the window shows no editor";
 }
 
 } // namespace
