@@ -65,10 +65,12 @@ build_all() {
 }
 
 # Wine keeps background processes that would hold ctest's output open: start and warm it
-# first with all output redirected, and stop it at the end. Its desktop process, started here,
-# lives as long as the wine server and owns every window of the Windows tests, so it gets a
-# private X server of its own for the session; without a display no Win32 window could open.
+# first with all output redirected, and stop it at the end. Its desktop process owns every
+# window of the prefix, and the first program to need a desktop starts it with that program's
+# display: a test without a display would leave the window tests unable to open any window. So
+# wine gets a private X server for the session, and every Windows test runs with it.
 WINE_XVFB_PID=""
+WINE_DISPLAY=""
 start_wine() {
     export WINEPREFIX="$ROOT/build/wineprefix" WINEDEBUG=-all
     mkdir -p "$WINEPREFIX"
@@ -85,6 +87,7 @@ start_wine() {
         done
         rm -f "$number_file"
     fi
+    WINE_DISPLAY=$display
     DISPLAY=$display wineserver -p </dev/null >/dev/null 2>&1 || true
     DISPLAY=$display wine wineboot </dev/null >/dev/null 2>&1 || true
 }
@@ -181,7 +184,8 @@ test)
     start_wine
     trap stop_wine EXIT
     status=0
-    for folder in linux win64 win32; do run_tests "$folder" || status=1; done
+    run_tests linux || status=1
+    for folder in win64 win32; do (export DISPLAY=$WINE_DISPLAY && run_tests "$folder") || status=1; done
     { build_tsan && run_tsan_tests; } || status=1
     { build_asan && run_asan_tests; } || status=1
     { build_fuzz && run_fuzz_briefly; } || status=1
