@@ -37,15 +37,6 @@ std::string Utf8FromLatin1(const char* text, int count) {
     return out;
 }
 
-// Removes the last UTF-8 character.
-void PopCharacter(std::string* text) {
-    while (!text->empty()) {
-        const unsigned char last = static_cast<unsigned char>(text->back());
-        text->pop_back();
-        if ((last & 0xC0) != 0x80) break;
-    }
-}
-
 size_t CharacterCount(const std::string& text) {
     size_t count = 0;
     for (unsigned char c : text)
@@ -441,7 +432,7 @@ void IGraphicsX11::HandleTextEntryKey(unsigned long keysym, const char* typed, i
         if (entry_.allSelected)
             entry_.text.clear();
         else
-            PopCharacter(&entry_.text);
+            PopUtf8Character(&entry_.text);
         entry_.allSelected = false;
         Present(entry_.rect);
         return;

@@ -30,15 +30,6 @@ std::vector<std::string> SplitLines(const std::string& text) {
     return lines;
 }
 
-// Removes the last UTF-8 character.
-void PopCharacter(std::string* text) {
-    while (!text->empty()) {
-        const unsigned char last = static_cast<unsigned char>(text->back());
-        text->pop_back();
-        if ((last & 0xC0) != 0x80) break;
-    }
-}
-
 class Dialog {
 public:
     Dialog(const X11Context& context, const std::string& caption, const std::string& text,
@@ -185,7 +176,7 @@ int Dialog::Run() {
             } else if (key == XK_Escape) {
                 result = int(buttons_.size()) - 1;
             } else if (field_ && key == XK_BackSpace) {
-                PopCharacter(field_);
+                PopUtf8Character(field_);
                 Paint();
             } else if (field_ && count > 0 && static_cast<unsigned char>(typed[0]) >= 32 &&
                        typed[0] != 127) {

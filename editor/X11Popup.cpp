@@ -137,3 +137,11 @@ bool X11Tooltip::HandleExpose(Window window) {
     window_->Present();
     return true;
 }
+
+void PopUtf8Character(std::string* text) {
+    while (!text->empty()) {
+        const unsigned char last = static_cast<unsigned char>(text->back());
+        text->pop_back();
+        if ((last & 0xC0) != 0x80) break; // stop after the lead byte
+    }
+}

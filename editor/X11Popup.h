@@ -82,3 +82,6 @@ private:
 // button (Return chooses the first, Escape the last), or -1 when it could not be shown.
 int RunDrawnDialog(const X11Context& context, const std::string& caption, const std::string& text,
                    const std::vector<std::string>& buttons, std::string* field);
+
+// Removes the last UTF-8 character of a text being typed (Backspace in the editor's text boxes).
+void PopUtf8Character(std::string* text);
